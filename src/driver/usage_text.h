@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace driver {
+
+/// The usage text as UTF-8: 62 lines, each followed by CR LF, so the text ends
+/// in CR LF and nothing more needs to be appended when it is written.
+std::string_view UsageTextUtf8();
+
+/// Converts UTF-8 to code page 866 bytes. ASCII passes through unchanged;
+/// every code point without a CP866 byte, and every malformed byte, becomes '?'.
+std::string ToCp866(std::string_view utf8);
+
+/// The usage text as the exact CP866 bytes written when standard output is
+/// not a UTF-8 terminal; equal to ToCp866(UsageTextUtf8()).
+std::string UsageTextCp866();
+
+}  // namespace driver
