@@ -1,0 +1,78 @@
+#include "container/block_copy.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "container/layout.h"
+
+namespace container {
+namespace {
+
+bool CopyThroughBuffer(platform::File& source, platform::File& target, std::uint64_t count) {
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyBlockSize)));
+  while (count > 0) {
+    std::size_t block = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyBlockSize));
+    if (!source.ReadExact(buffer.data(), block) || !target.WriteAll(buffer.data(), block)) return false;
+    count -= block;
+  }
+  return true;
+}
+
+enum class FastCopy { kCopied, kFailed, kNotTried };
+
+// Hands the copy to the kernel while keeping the buffered copy's outcome: when
+// the source holds fewer than `count` bytes, only the whole blocks it can
+// supply are copied, and the copy fails.
+FastCopy CopyInKernel(platform::File& source, platform::File& target, std::uint64_t count) {
+  std::optional<std::uint64_t> length = source.Length();
+  std::optional<std::uint64_t> position = source.Position();
+  std::optional<std::uint64_t> target_start = target.Position();
+  if (!length || !position || !target_start) return FastCopy::kNotTried;
+  std::uint64_t available = *length > *position ? *length - *position : 0;
+  bool short_source = available < count;
+  std::uint64_t whole = short_source ? available / kCopyBlockSize * kCopyBlockSize : count;
+  if (whole == 0) return short_source ? FastCopy::kFailed : FastCopy::kCopied;
+
+  switch (source.CopyInKernel(target, whole)) {
+    case platform::KernelCopy::kDone:
+      return short_source ? FastCopy::kFailed : FastCopy::kCopied;
+    case platform::KernelCopy::kUnavailable:
+      return FastCopy::kNotTried;
+    case platform::KernelCopy::kFailed:
+      break;
+  }
+  // Stopped part-way (the source shrank, or a write failed): keep whole
+  // blocks only, as the buffered copy would have.
+  if (std::optional<std::uint64_t> reached = target.Position(); reached && *reached >= *target_start) {
+    target.Resize(*target_start + (*reached - *target_start) / kCopyBlockSize * kCopyBlockSize);
+  }
+  return FastCopy::kFailed;
+}
+
+}  // namespace
+
+bool CopyBlocks(platform::File& source, platform::File& target, std::uint64_t count) {
+  if (count == 0) return true;
+  switch (CopyInKernel(source, target, count)) {
+    case FastCopy::kCopied:
+      return true;
+    case FastCopy::kFailed:
+      return false;
+    case FastCopy::kNotTried:
+      return CopyThroughBuffer(source, target, count);
+  }
+  return false;
+}
+
+bool WriteZeros(platform::File& target, std::uint64_t count) {
+  static const std::array<std::uint8_t, kCopyBlockSize> kZeros{};
+  while (count > 0) {
+    std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(count, kZeros.size()));
+    if (!target.WriteAll(kZeros.data(), piece)) return false;
+    count -= piece;
+  }
+  return true;
+}
+
+}  // namespace container

@@ -1,0 +1,22 @@
+#ifndef VARNHOLD_CONTAINER_BLOCK_COPY_H_
+#define VARNHOLD_CONTAINER_BLOCK_COPY_H_
+
+#include <cstdint>
+
+#include "platform/file.h"
+
+namespace container {
+
+/// Copies exactly `count` bytes from `source`'s position to `target`'s, in
+/// whole blocks of at most `kCopyBlockSize` bytes: a block the source cannot
+/// supply whole is not written, so a short source leaves only the whole
+/// blocks before the shortfall. Memory use does not depend on `count`.
+/// False when the source ends early or a read or write fails.
+bool CopyBlocks(platform::File& source, platform::File& target, std::uint64_t count);
+
+/// Appends `count` zero bytes to `target` with the same constant memory.
+bool WriteZeros(platform::File& target, std::uint64_t count);
+
+}  // namespace container
+
+#endif  // VARNHOLD_CONTAINER_BLOCK_COPY_H_

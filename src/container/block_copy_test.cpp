@@ -1,0 +1,75 @@
+#include "container/block_copy.h"
+
+#include <gtest/gtest.h>
+
+#include "container/layout.h"
+#include "platform/memory_file_system.h"
+
+namespace container {
+namespace {
+
+std::vector<std::uint8_t> Pattern(std::size_t size) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 131 + i / 251);
+  return bytes;
+}
+
+class BlockCopyTest : public ::testing::Test {
+ protected:
+  platform::MemoryFileSystem files_;
+};
+
+TEST_F(BlockCopyTest, CopiesExactlyTheCountFromThePosition) {
+  const auto source_bytes = Pattern(3 * kCopyBlockSize + 17);
+  files_.AddFile("in", source_bytes);
+  auto in = files_.OpenForReading("in");
+  auto out = files_.OpenForWriting("out");
+  std::uint8_t skipped[5];
+  ASSERT_TRUE(in->ReadExact(skipped, 5));
+  ASSERT_TRUE(CopyBlocks(*in, *out, 2 * kCopyBlockSize + 3));
+  std::vector<std::uint8_t> expected(source_bytes.begin() + 5, source_bytes.begin() + 5 + 2 * kCopyBlockSize + 3);
+  EXPECT_EQ(*files_.Contents("out"), expected);
+}
+
+TEST_F(BlockCopyTest, ShortSourceLeavesOnlyWholeBlocks) {
+  struct Case {
+    std::size_t present, requested, written;
+  } cases[] = {
+      {130'000, 200'000, 122'880},  // two whole blocks, the third cannot be read whole
+      {100, 1'000, 0},              // less than the one block asked for
+      {61'439, 61'440, 0},
+      {61'440, 61'441, 61'440},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.present);
+    files_.AddFile("in", Pattern(c.present));
+    files_.AddFile("out");
+    auto in = files_.OpenForReading("in");
+    auto out = files_.OpenForWriting("out");
+    EXPECT_FALSE(CopyBlocks(*in, *out, c.requested));
+    EXPECT_EQ(files_.Contents("out")->size(), c.written);
+  }
+}
+
+TEST_F(BlockCopyTest, WriteFailureIsReported) {
+  files_.AddFile("in", Pattern(1000));
+  files_.AddFile("out").write_limit = 10;
+  auto in = files_.OpenForReading("in");
+  auto out = files_.OpenForWriting("out");
+  EXPECT_FALSE(CopyBlocks(*in, *out, 1000));
+  EXPECT_FALSE(WriteZeros(*out, 1));
+}
+
+TEST_F(BlockCopyTest, ZerosAreAppended) {
+  files_.AddFile("out", {7, 7});
+  auto out = files_.OpenForWriting("out");
+  ASSERT_TRUE(out->Resize(2));
+  ASSERT_TRUE(WriteZeros(*out, kCopyBlockSize + 1));
+  auto bytes = *files_.Contents("out");
+  ASSERT_EQ(bytes.size(), kCopyBlockSize + 3);
+  EXPECT_EQ(bytes[1], 7);
+  EXPECT_EQ(std::count(bytes.begin() + 2, bytes.end(), 0), static_cast<long>(kCopyBlockSize + 1));
+}
+
+}  // namespace
+}  // namespace container

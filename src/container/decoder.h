@@ -1,0 +1,18 @@
+#ifndef VARNHOLD_CONTAINER_DECODER_H_
+#define VARNHOLD_CONTAINER_DECODER_H_
+
+#include <string>
+
+#include "container/outcome.h"
+#include "platform/file.h"
+
+namespace container {
+
+/// Restores the file carried by the picture named `argument` beside it, as
+/// `argument + "." + tag`. Nothing in the header is checked; a tag that would
+/// name a file in another folder is refused as a record failure.
+Outcome DecodePicture(platform::FileSystem& files, const std::string& argument);
+
+}  // namespace container
+
+#endif  // VARNHOLD_CONTAINER_DECODER_H_

@@ -1,0 +1,141 @@
+#include "container/decoder.h"
+
+#include <gtest/gtest.h>
+
+#include "container/layout.h"
+#include "platform/memory_file_system.h"
+
+namespace container {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A picture made by hand: 54 arbitrary header bytes, then the record.
+Bytes Picture(const std::string& tag, std::uint32_t declared_length, const Bytes& carried) {
+  Bytes bytes(kHeaderSize, 0xA5);
+  bytes.push_back(static_cast<std::uint8_t>(tag.size()));
+  bytes.insert(bytes.end(), tag.begin(), tag.end());
+  bytes.resize(bytes.size() + 4);
+  StoreLittleEndian32(&bytes[bytes.size() - 4], declared_length);
+  bytes.insert(bytes.end(), carried.begin(), carried.end());
+  return bytes;
+}
+
+class DecoderTest : public ::testing::Test {
+ protected:
+  platform::MemoryFileSystem files_;
+  const Bytes song_{'s', 'o', 'n', 'g', 0, 1, 2};
+};
+
+TEST_F(DecoderTest, RestoresCarriedFileBesideThePicture) {
+  Bytes picture = Picture("mp3", 7, song_);
+  picture.insert(picture.end(), 40, 0);  // zero fill and trailing bytes are ignored
+  picture.push_back(9);
+  files_.AddFile("x.bmp", picture);
+  Outcome outcome = DecodePicture(files_, "x.bmp");
+  EXPECT_EQ(outcome.result, Result::kSuccess);
+  EXPECT_EQ(outcome.suffix, ".mp3");
+  EXPECT_EQ(files_.Contents("x.bmp.mp3"), song_);
+  EXPECT_EQ(files_.Contents("x.bmp"), picture);
+}
+
+TEST_F(DecoderTest, TagNamesTheOutput) {
+  struct Case {
+    std::string tag, suffix;
+  } cases[] = {
+      {"~", ".~"},                           // a file that had no extension
+      {"", "."},                             // never written, still accepted
+      {std::string("ab\0cd", 5), ".ab"},    // cut at the first zero byte
+      {"..", "..."},                         // dots only extend the picture's own name
+      {std::string(255, 'e'), "." + std::string(255, 'e')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.suffix);
+    platform::MemoryFileSystem files;
+    files.AddFile("p.bmp", Picture(c.tag, 3, {1, 2, 3}));
+    Outcome outcome = DecodePicture(files, "p.bmp");
+    EXPECT_EQ(outcome.result, Result::kSuccess);
+    EXPECT_EQ(outcome.suffix, c.suffix);
+    EXPECT_EQ(files.Contents("p.bmp" + c.suffix), (Bytes{1, 2, 3}));
+  }
+}
+
+TEST_F(DecoderTest, EmptyCarriedFile) {
+  files_.AddFile("e.bmp", Picture("txt", 0, {}));
+  EXPECT_EQ(DecodePicture(files_, "e.bmp").result, Result::kSuccess);
+  EXPECT_EQ(files_.Contents("e.bmp.txt"), Bytes{});
+}
+
+TEST_F(DecoderTest, TruncatedRecordCreatesNothing) {
+  const Bytes whole = Picture("mp3", 7, song_);
+  for (std::size_t cut = 0; cut < kHeaderSize + 1 + 3 + 4; ++cut) {
+    platform::MemoryFileSystem files;
+    files.AddFile("t.bmp", Bytes(whole.begin(), whole.begin() + cut));
+    EXPECT_EQ(DecodePicture(files, "t.bmp").result, Result::kRecordFailed) << cut;
+    EXPECT_EQ(files.FileNames(), std::vector<std::string>{"t.bmp"});
+  }
+}
+
+TEST_F(DecoderTest, TagWithSeparatorIsRefused) {
+  files_.AddFile("a.bmp", Picture("x/../../etc", 1, {1}));
+  EXPECT_EQ(DecodePicture(files_, "a.bmp").result, Result::kRecordFailed);
+  EXPECT_EQ(files_.FileNames(), std::vector<std::string>{"a.bmp"});
+}
+
+TEST_F(DecoderTest, ShortCarriedFileKeepsWholeBlocks) {
+  files_.AddFile("s.bmp", Picture("bin", 200'000, Bytes(130'000, 0x5A)));
+  EXPECT_EQ(DecodePicture(files_, "s.bmp").result, Result::kCopyFailed);
+  EXPECT_EQ(files_.Contents("s.bmp.bin"), Bytes(122'880, 0x5A));
+}
+
+TEST_F(DecoderTest, LargestStatedLengthIsHonoured) {
+  files_.AddFile("h.bmp", Picture("bin", 0xFFFF'FFFFu, Bytes(10, 1)));
+  EXPECT_EQ(DecodePicture(files_, "h.bmp").result, Result::kCopyFailed);
+  EXPECT_EQ(files_.Contents("h.bmp.bin"), Bytes{});
+}
+
+TEST_F(DecoderTest, OutputNamingAndRetry) {
+  files_.AddFile("p.bmp", Picture("mp3", 7, song_));
+  files_.AddFile("p.bmp.mp3", Bytes(100, 3));  // an ordinary file is replaced
+  EXPECT_EQ(DecodePicture(files_, "p.bmp").suffix, ".mp3");
+  EXPECT_EQ(files_.Contents("p.bmp.mp3"), song_);
+
+  files_.AddDirectory("q.bmp.mp3");
+  files_.AddFile("q.bmp", Picture("mp3", 7, song_));
+  EXPECT_EQ(DecodePicture(files_, "q.bmp").suffix, ".mp3~");
+  EXPECT_EQ(files_.Contents("q.bmp.mp3~"), song_);
+
+  files_.AddDirectory("r.bmp.mp3");
+  files_.AddDirectory("r.bmp.mp3~");
+  files_.AddFile("r.bmp", Picture("mp3", 7, song_));
+  EXPECT_EQ(DecodePicture(files_, "r.bmp").result, Result::kOutputUnavailable);
+}
+
+TEST_F(DecoderTest, NeverWritesOntoThePictureItself) {
+  // A tag of length 0 names "p.bmp." which some platforms fold onto "p.bmp".
+  const Bytes picture = Picture("", 3, {1, 2, 3});
+  files_.AddFile("p.bmp", picture);
+  files_.AddLink("p.bmp.", "p.bmp");
+  Outcome outcome = DecodePicture(files_, "p.bmp");
+  EXPECT_EQ(outcome.suffix, ".~");
+  EXPECT_EQ(files_.Contents("p.bmp"), picture);
+  EXPECT_EQ(files_.Contents("p.bmp.~"), (Bytes{1, 2, 3}));
+}
+
+TEST_F(DecoderTest, FailuresMapToTheirStage) {
+  files_.AddFile("held.bmp", Picture("a", 1, {1})).held_elsewhere = true;
+  EXPECT_EQ(DecodePicture(files_, "held.bmp").result, Result::kInputUnavailable);
+  EXPECT_EQ(DecodePicture(files_, "missing.bmp").result, Result::kInputUnavailable);
+
+  files_.AddFile("w.bmp", Picture("a", 5, {1, 2, 3, 4, 5}));
+  files_.AddFile("w.bmp.a").write_limit = 2;
+  EXPECT_EQ(DecodePicture(files_, "w.bmp").result, Result::kCopyFailed);
+
+  // Data that may not have reached the disk is never reported as success.
+  files_.AddFile("c.bmp", Picture("a", 1, {1}));
+  files_.AddFile("c.bmp.a").fail_close = true;
+  EXPECT_EQ(DecodePicture(files_, "c.bmp").result, Result::kCopyFailed);
+}
+
+}  // namespace
+}  // namespace container

@@ -1,0 +1,135 @@
+#include "container/encoder.h"
+
+#include <gtest/gtest.h>
+
+#include "container/decoder.h"
+#include "container/layout.h"
+#include "platform/memory_environment.h"
+#include "platform/memory_file_system.h"
+
+namespace container {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Pattern(std::size_t size, unsigned seed = 1) {
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i + seed) * 2654435761u >> 13);
+  return bytes;
+}
+
+class EncoderTest : public ::testing::Test {
+ protected:
+  Outcome Encode(const std::string& name, const std::string& extension) {
+    return EncodeFile(files_, environment_, name, extension);
+  }
+  platform::MemoryFileSystem files_;
+  platform::MemoryEnvironment environment_;
+};
+
+TEST_F(EncoderTest, SmallFileLayout) {
+  // 17 bytes with the tag "mp3": a 25-byte record, 9 pixels, an 8 x 2 picture.
+  const Bytes song = Pattern(17);
+  files_.AddFile("song.mp3", song);
+  Outcome outcome = Encode("song.mp3", ".mp3");
+  ASSERT_EQ(outcome.result, Result::kSuccess);
+  EXPECT_EQ(outcome.suffix, ".bmp");
+
+  Bytes expected(BuildHeader(8, 2).begin(), BuildHeader(8, 2).end());
+  const Bytes record_start = {3, 'm', 'p', '3', 17, 0, 0, 0};
+  expected.insert(expected.end(), record_start.begin(), record_start.end());
+  expected.insert(expected.end(), song.begin(), song.end());
+  expected.insert(expected.end(), 23, 0);
+  EXPECT_EQ(files_.Contents("song.mp3.bmp"), expected);
+  EXPECT_EQ(files_.Contents("song.mp3"), song);
+}
+
+TEST_F(EncoderTest, PictureSizesForKnownLengths) {
+  // With the tag "mp3" and the default shape settings.
+  struct Case {
+    std::size_t length;
+    std::uint32_t width, height;
+  } cases[] = {{0, 8, 1}, {1'000, 16, 21}, {4'096, 32, 43}, {5'000, 40, 42}, {65'536, 152, 144},
+               {1'000'000, 584, 571}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    files_.AddFile("f.mp3", Pattern(c.length));
+    ASSERT_EQ(Encode("f.mp3", ".mp3").result, Result::kSuccess);
+    const Bytes picture = *files_.Contents("f.mp3.bmp");
+    ASSERT_EQ(picture.size(), kHeaderSize + 3ull * c.width * c.height);
+    EXPECT_EQ(LoadLittleEndian32(&picture[18]), c.width);
+    EXPECT_EQ(LoadLittleEndian32(&picture[22]), c.height);
+    EXPECT_EQ(LoadLittleEndian32(&picture[55 + 3]), c.length);
+  }
+}
+
+TEST_F(EncoderTest, StoredTag) {
+  struct Case {
+    std::string name, extension;
+    Bytes tag;
+  } cases[] = {
+      {"readme", "", {'~'}},
+      {"my.dir/readme", ".dir/readme", {'~'}},  // the dot belongs to a folder
+      {"IMAGE.Txt", ".Txt", {'T', 'x', 't'}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    files_.AddFile(c.name, {42});
+    ASSERT_EQ(Encode(c.name, c.extension).result, Result::kSuccess);
+    const Bytes picture = *files_.Contents(c.name + ".bmp");
+    EXPECT_EQ(picture[kHeaderSize], c.tag.size());
+    EXPECT_EQ(Bytes(picture.begin() + 55, picture.begin() + 55 + c.tag.size()), c.tag);
+  }
+}
+
+TEST_F(EncoderTest, RoundTripForEverySmallLength) {
+  environment_.variables = {{"VARNHOLD_DIVISOR", "3"}, {"VARNHOLD_FRACTION", "2,5"}};
+  for (std::size_t length = 0; length <= 300; ++length) {
+    const Bytes original = Pattern(length, static_cast<unsigned>(length));
+    files_.AddFile("d.bin", original);
+    ASSERT_EQ(Encode("d.bin", ".bin").result, Result::kSuccess);
+    Outcome decoded = DecodePicture(files_, "d.bin.bmp");
+    ASSERT_EQ(decoded.suffix, ".bin");
+    ASSERT_EQ(files_.Contents("d.bin.bmp.bin"), original) << length;
+  }
+}
+
+TEST_F(EncoderTest, FailuresMapToTheirStage) {
+  files_.AddFile("held.txt").held_elsewhere = true;
+  EXPECT_EQ(Encode("held.txt", ".txt").result, Result::kInputUnavailable);
+  EXPECT_EQ(files_.FileNames(), std::vector<std::string>{"held.txt"});
+
+  files_.AddFile("a.txt", Pattern(100));
+  files_.AddDirectory("a.txt.bmp");
+  files_.AddDirectory("a.txt.bmp~");
+  EXPECT_EQ(Encode("a.txt", ".txt").result, Result::kOutputUnavailable);
+
+  files_.AddFile("b.txt", Pattern(100));
+  files_.AddFile("b.txt.bmp").write_limit = 20;  // inside the header
+  EXPECT_EQ(Encode("b.txt", ".txt").result, Result::kRecordFailed);
+
+  files_.AddFile("c.txt", Pattern(100));
+  files_.AddFile("c.txt.bmp").write_limit = 100;  // inside the carried bytes
+  EXPECT_EQ(Encode("c.txt", ".txt").result, Result::kCopyFailed);
+  EXPECT_EQ(files_.Contents("c.txt.bmp")->size(), 100u);
+
+  files_.AddFile("d.txt", Pattern(100));
+  files_.AddFile("d.txt.bmp").write_limit = 54 + 8 + 100 + 1;  // inside the zero fill
+  EXPECT_EQ(Encode("d.txt", ".txt").result, Result::kCopyFailed);
+}
+
+TEST_F(EncoderTest, ArithmeticFaultComesBeforeAnyOutput) {
+  environment_.variables = {{"VARNHOLD_FRACTION", "0"}};
+  files_.AddFile("z.txt", {1});
+  Outcome outcome = Encode("z.txt", ".txt");
+  EXPECT_EQ(outcome.result, Result::kArithmeticFault);
+  EXPECT_FALSE(outcome.fault.empty());
+  EXPECT_EQ(files_.FileNames(), std::vector<std::string>{"z.txt"});
+
+  environment_.variables = {{"VARNHOLD_FRACTION", "-2"}};
+  EXPECT_EQ(Encode("z.txt", ".txt").result, Result::kArithmeticFault);
+  EXPECT_EQ(files_.FileNames(), std::vector<std::string>{"z.txt"});
+}
+
+}  // namespace
+}  // namespace container

@@ -1,0 +1,79 @@
+#ifndef VARNHOLD_PLATFORM_FILE_H_
+#define VARNHOLD_PLATFORM_FILE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+/// Names one file on one volume, whatever name or link reached it.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+/// What a name denotes once symbolic links are followed.
+enum class NameKind { kMissing, kDirectory, kRegularFile, kOtherFile };
+
+/// How a copy handed to the kernel ended.
+enum class KernelCopy {
+  kDone,         ///< every byte was copied
+  kUnavailable,  ///< nothing was copied; copy through a buffer instead
+  kFailed,       ///< the copy stopped part-way; both positions moved by what was copied
+};
+
+/// An open file, read and written at one running position.
+class File {
+ public:
+  virtual ~File() = default;
+
+  /// The identity taken when the file was opened.
+  virtual FileIdentity Identity() const = 0;
+  /// The file's current length, or nothing when it cannot be queried.
+  virtual std::optional<std::uint64_t> Length() = 0;
+  /// The running position, or nothing when it cannot be queried.
+  virtual std::optional<std::uint64_t> Position() = 0;
+  /// Reads exactly `size` bytes at the position; false when the file ends first
+  /// or reading fails (the position is then unspecified).
+  virtual bool ReadExact(void* data, std::size_t size) = 0;
+  /// Writes all `size` bytes at the position; false on any failure.
+  virtual bool WriteAll(const void* data, std::size_t size) = 0;
+  /// Copies `count` bytes from this file's position to `target`'s position
+  /// without passing them through the process, where the platform can.
+  virtual KernelCopy CopyInKernel(File& target, std::uint64_t count) = 0;
+  /// Cuts or extends the file to `length` bytes and moves the position there.
+  virtual bool Resize(std::uint64_t length) = 0;
+  /// Releases the file; false when written data may not have reached it.
+  virtual bool Close() = 0;
+};
+
+/// The file services a run needs. Tests substitute a double.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  virtual NameKind KindOf(const std::string& name) = 0;
+  /// Opens an existing regular file for reading only, held exclusively while
+  /// open. Nothing when it cannot be opened, is not a regular file, or another
+  /// process holds it. Never blocks.
+  virtual std::unique_ptr<File> OpenForReading(const std::string& name) = 0;
+  /// Opens or creates a file for reading and writing, held exclusively while
+  /// open, and leaves existing contents in place (so the caller can check the
+  /// identity before resizing). Nothing when it cannot be created or opened or
+  /// another process holds it. Never blocks.
+  virtual std::unique_ptr<File> OpenForWriting(const std::string& name) = 0;
+};
+
+/// The operating system's file services.
+FileSystem& RealFileSystem();
+
+/// True for a byte that separates folders in a path on this platform.
+bool IsPathSeparator(char c);
+
+}  // namespace platform
+
+#endif  // VARNHOLD_PLATFORM_FILE_H_

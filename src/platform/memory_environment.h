@@ -1,0 +1,25 @@
+#ifndef VARNHOLD_PLATFORM_MEMORY_ENVIRONMENT_H_
+#define VARNHOLD_PLATFORM_MEMORY_ENVIRONMENT_H_
+
+#include <map>
+#include <string>
+
+#include "platform/environment.h"
+
+namespace platform {
+
+/// An environment held in a map, for tests.
+class MemoryEnvironment final : public Environment {
+ public:
+  std::map<std::string, std::string> variables;
+
+  std::optional<std::string> Lookup(const std::string& name) const override {
+    auto found = variables.find(name);
+    if (found == variables.end()) return std::nullopt;
+    return found->second;
+  }
+};
+
+}  // namespace platform
+
+#endif  // VARNHOLD_PLATFORM_MEMORY_ENVIRONMENT_H_

@@ -1,0 +1,125 @@
+#include "platform/memory_file_system.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+class MemoryFile final : public File {
+ public:
+  MemoryFile(std::shared_ptr<MemoryFileSystem::Node> node, bool writable)
+      : node_(std::move(node)), writable_(writable) {
+    node_->open = true;
+  }
+  ~MemoryFile() override { node_->open = false; }
+
+  FileIdentity Identity() const override { return {1, node_->index}; }
+  std::optional<std::uint64_t> Length() override { return node_->bytes.size(); }
+  std::optional<std::uint64_t> Position() override { return position_; }
+
+  bool ReadExact(void* data, std::size_t size) override {
+    const std::size_t available = node_->bytes.size() > position_ ? node_->bytes.size() - position_ : 0;
+    const std::size_t taken = std::min(size, available);
+    if (taken > 0) std::memcpy(data, node_->bytes.data() + position_, taken);
+    position_ += taken;
+    return taken == size;
+  }
+
+  bool WriteAll(const void* data, std::size_t size) override {
+    if (!writable_) return false;
+    std::size_t allowed = size;
+    if (node_->write_limit) {
+      allowed = *node_->write_limit > position_ ? std::min<std::uint64_t>(size, *node_->write_limit - position_) : 0;
+    }
+    if (node_->bytes.size() < position_ + allowed) node_->bytes.resize(position_ + allowed);
+    if (allowed > 0) std::memcpy(node_->bytes.data() + position_, data, allowed);
+    position_ += allowed;
+    return allowed == size;
+  }
+
+  KernelCopy CopyInKernel(File&, std::uint64_t) override { return KernelCopy::kUnavailable; }
+
+  bool Resize(std::uint64_t length) override {
+    if (!writable_) return false;
+    node_->bytes.resize(length);
+    position_ = length;
+    return true;
+  }
+
+  bool Close() override { return !node_->fail_close; }
+
+ private:
+  std::shared_ptr<MemoryFileSystem::Node> node_;
+  bool writable_;
+  std::size_t position_ = 0;
+};
+
+}  // namespace
+
+MemoryFileSystem::Node& MemoryFileSystem::AddFile(const std::string& name, std::vector<std::uint8_t> bytes) {
+  auto node = std::make_shared<Node>();
+  node->bytes = std::move(bytes);
+  node->index = next_index_++;
+  names_[name] = node;
+  return *node;
+}
+
+MemoryFileSystem::Node& MemoryFileSystem::AddDirectory(const std::string& name) {
+  Node& node = AddFile(name);
+  node.directory = true;
+  return node;
+}
+
+void MemoryFileSystem::AddLink(const std::string& alias, const std::string& name) {
+  names_[alias] = names_.at(name);
+}
+
+MemoryFileSystem::Node* MemoryFileSystem::Find(const std::string& name) {
+  auto found = names_.find(name);
+  return found == names_.end() ? nullptr : found->second.get();
+}
+
+std::optional<std::vector<std::uint8_t>> MemoryFileSystem::Contents(const std::string& name) {
+  Node* node = Find(name);
+  if (node == nullptr || node->directory) return std::nullopt;
+  return node->bytes;
+}
+
+std::vector<std::string> MemoryFileSystem::FileNames() const {
+  std::vector<std::string> names;
+  for (const auto& [name, node] : names_) {
+    if (!node->directory) names.push_back(name);
+  }
+  return names;
+}
+
+NameKind MemoryFileSystem::KindOf(const std::string& name) {
+  Node* node = Find(name);
+  if (node == nullptr) return NameKind::kMissing;
+  return node->directory ? NameKind::kDirectory : NameKind::kRegularFile;
+}
+
+std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& name) {
+  auto found = names_.find(name);
+  if (found == names_.end() || found->second->directory || found->second->held_elsewhere ||
+      found->second->open) {
+    return nullptr;
+  }
+  return std::make_unique<MemoryFile>(found->second, false);
+}
+
+std::unique_ptr<File> MemoryFileSystem::OpenForWriting(const std::string& name) {
+  if (refused_.count(name) > 0) return nullptr;
+  auto found = names_.find(name);
+  if (found == names_.end()) {
+    AddFile(name);
+    found = names_.find(name);
+  }
+  const Node& node = *found->second;
+  // An open file is held exclusively, by this run as by any other.
+  if (node.directory || node.held_elsewhere || node.open) return nullptr;
+  return std::make_unique<MemoryFile>(found->second, true);
+}
+
+}  // namespace platform

@@ -1,0 +1,59 @@
+#ifndef VARNHOLD_PLATFORM_MEMORY_FILE_SYSTEM_H_
+#define VARNHOLD_PLATFORM_MEMORY_FILE_SYSTEM_H_
+
+// A file system held in memory, for tests: it stores bytes by name, lets
+// names share a file as links do, and fails on demand.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace platform {
+
+class MemoryFileSystem final : public FileSystem {
+ public:
+  /// One stored file; several names may point at the same one.
+  struct Node {
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t index = 0;
+    bool directory = false;
+    bool held_elsewhere = false;   ///< another process holds it open
+    bool open = false;             ///< this run holds it open
+    std::optional<std::uint64_t> write_limit;  ///< writes past this length fail
+    bool fail_close = false;
+  };
+
+  /// Creates or replaces `name` with `bytes`.
+  Node& AddFile(const std::string& name, std::vector<std::uint8_t> bytes = {});
+  Node& AddDirectory(const std::string& name);
+  /// Makes `alias` another name of the file `name` (as a hard or symbolic link).
+  void AddLink(const std::string& alias, const std::string& name);
+  /// Makes creating `name` fail, as a name in a missing folder does.
+  void RefuseCreation(const std::string& name) { refused_.insert(name); }
+
+  /// The file behind `name`, or nullptr.
+  Node* Find(const std::string& name);
+  /// The bytes stored under `name`; nothing when it does not exist.
+  std::optional<std::vector<std::uint8_t>> Contents(const std::string& name);
+  /// Every name that holds a file (not folders), in order.
+  std::vector<std::string> FileNames() const;
+
+  NameKind KindOf(const std::string& name) override;
+  std::unique_ptr<File> OpenForReading(const std::string& name) override;
+  std::unique_ptr<File> OpenForWriting(const std::string& name) override;
+
+ private:
+  std::map<std::string, std::shared_ptr<Node>> names_;
+  std::set<std::string> refused_;
+  std::uint64_t next_index_ = 1;
+};
+
+}  // namespace platform
+
+#endif  // VARNHOLD_PLATFORM_MEMORY_FILE_SYSTEM_H_

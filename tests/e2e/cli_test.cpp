@@ -1,0 +1,165 @@
+// The program as scripts see it: exit codes, exact standard output, and the
+// files each run leaves behind.
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "container/layout.h"
+#include "driver/usage_text.h"
+#include "program.h"
+
+namespace e2e {
+namespace {
+
+using Names = std::vector<std::string>;
+
+Bytes Picture(const std::string& tag, std::uint32_t stated_length, const Bytes& carried) {
+  Bytes bytes(container::kHeaderSize, 0x11);
+  bytes.push_back(static_cast<std::uint8_t>(tag.size()));
+  bytes.insert(bytes.end(), tag.begin(), tag.end());
+  bytes.resize(bytes.size() + 4);
+  container::StoreLittleEndian32(&bytes[bytes.size() - 4], stated_length);
+  bytes.insert(bytes.end(), carried.begin(), carried.end());
+  return bytes;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  Finished Run(std::vector<std::string> arguments, std::map<std::string, std::string> environment = {}) {
+    return RunProgram(folder_.path(), Launch(std::move(arguments), std::move(environment)));
+  }
+  ScratchFolder folder_;
+};
+
+TEST_F(CliTest, UsageTextAndCodeFive) {
+  folder_.Write("a.txt", {1});
+  std::filesystem::create_directory(folder_ / "dir");
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{}, {"a.txt", "a.txt"}, {"missing.txt"}, {"dir"}}) {
+    Finished run = Run(arguments);
+    EXPECT_EQ(run.exit_code, 5);
+    // Captured output is never a terminal, so it carries the stored code page 866 bytes.
+    EXPECT_EQ(run.out, driver::UsageTextCp866());
+    EXPECT_EQ(run.error, "");
+  }
+  EXPECT_EQ(folder_.Names(), (Names{"a.txt", "dir"}));
+}
+
+TEST_F(CliTest, RoundTripThroughThePicture) {
+  const Bytes song = Pattern(5'000);
+  folder_.Write("song.mp3", song);
+  Finished encoded = Run({"song.mp3"});
+  EXPECT_EQ(encoded.exit_code, 0);
+  EXPECT_EQ(encoded.out, ".bmp");
+  const Bytes picture = *folder_.Read("song.mp3.bmp");
+  EXPECT_EQ(picture.size(), 54u + 40u * 42u * 3u);
+
+  Finished decoded = Run({"song.mp3.bmp"});
+  EXPECT_EQ(decoded.exit_code, 0);
+  EXPECT_EQ(decoded.out, ".mp3");
+  EXPECT_EQ(folder_.Read("song.mp3.bmp.mp3"), song);
+  EXPECT_EQ(folder_.Read("song.mp3"), song);
+  EXPECT_EQ(folder_.Names(), (Names{"song.mp3", "song.mp3.bmp", "song.mp3.bmp.mp3"}));
+}
+
+TEST_F(CliTest, NamesWithoutExtension) {
+  folder_.Write("readme", {'h', 'i'});
+  EXPECT_EQ(Run({"readme"}).out, ".bmp");
+  EXPECT_EQ(Run({"readme.bmp"}).out, ".~");
+  EXPECT_EQ(folder_.Read("readme.bmp.~"), (Bytes{'h', 'i'}));
+
+  // The only dot lies in a folder name: no extension is stored, and the
+  // picture still restores beside itself.
+  std::filesystem::create_directory(folder_ / "my.dir");
+  folder_.Write("my.dir/notes", {7});
+  EXPECT_EQ(Run({"my.dir/notes"}).out, ".bmp");
+  EXPECT_EQ(Run({"my.dir/notes.bmp"}).out, ".~");
+  EXPECT_EQ(folder_.Read("my.dir/notes.bmp.~"), Bytes{7});
+}
+
+TEST_F(CliTest, UpperCaseBmpIsDecodedAndLookalikesEncoded) {
+  folder_.Write("PHOTO.BMP", Picture("png", 2, {8, 9}));
+  Finished run = Run({"PHOTO.BMP"});
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.out, ".png");
+  folder_.Write("data.bmp.txt", {1});
+  EXPECT_EQ(Run({"data.bmp.txt"}).out, ".bmp");
+  EXPECT_TRUE(folder_.Read("data.bmp.txt.bmp").has_value());
+}
+
+TEST_F(CliTest, DecodingHandMadePictures) {
+  folder_.Write("hand.bmp", Picture("dat", 6, {'c', 'a', 'r', 'g', 'o', '!', 0, 0, 0}));
+  EXPECT_EQ(Run({"hand.bmp"}).out, ".dat");
+  EXPECT_EQ(folder_.Read("hand.bmp.dat"), (Bytes{'c', 'a', 'r', 'g', 'o', '!'}));
+
+  folder_.Write("tiny.bmp", Bytes(58, 0));
+  Finished tiny = Run({"tiny.bmp"});
+  EXPECT_EQ(tiny.exit_code, 3);
+  EXPECT_EQ(tiny.out, "3");
+
+  folder_.Write("short.bmp", Picture("bin", 200'000, Pattern(130'000)));
+  Finished cut = Run({"short.bmp"});
+  EXPECT_EQ(cut.exit_code, 4);
+  EXPECT_EQ(cut.out, "4");
+  const Bytes present = Pattern(130'000);
+  EXPECT_EQ(folder_.Read("short.bmp.bin"), Bytes(present.begin(), present.begin() + 122'880));
+
+  folder_.Write("escape.bmp", Picture("x/../../y", 1, {1}));
+  EXPECT_EQ(Run({"escape.bmp"}).out, "3");
+  EXPECT_EQ(folder_.Names(), (Names{"escape.bmp", "hand.bmp", "hand.bmp.dat", "short.bmp", "short.bmp.bin",
+                                    "tiny.bmp"}));
+}
+
+TEST_F(CliTest, ExistingOutputIsReplacedAndRetryNameUsed) {
+  folder_.Write("a.txt", {1, 2});
+  folder_.Write("a.txt.bmp", Pattern(10'000));
+  EXPECT_EQ(Run({"a.txt"}).out, ".bmp");
+  EXPECT_EQ(folder_.Read("a.txt.bmp")->size(), 78u);
+
+  folder_.Write("b.txt", {3});
+  std::filesystem::create_directory(folder_ / "b.txt.bmp");
+  Finished retry = Run({"b.txt"});
+  EXPECT_EQ(retry.exit_code, 0);
+  EXPECT_EQ(retry.out, ".bmp~");
+  // The retry name does not end in ".bmp", so the picture has to be renamed
+  // before the program will decode it.
+  EXPECT_EQ(folder_.Read("b.txt.bmp~")->size(), 78u);
+
+  folder_.Write("c.txt", {4});
+  std::filesystem::create_directory(folder_ / "c.txt.bmp");
+  std::filesystem::create_directory(folder_ / "c.txt.bmp~");
+  Finished both = Run({"c.txt"});
+  EXPECT_EQ(both.exit_code, 2);
+  EXPECT_EQ(both.out, "2");
+}
+
+TEST_F(CliTest, GeometryFromTheEnvironment) {
+  folder_.Write("f.bin", Pattern(1'000));
+  // A divisor of 4 and a limit of 3 (the batch example's 720/240).
+  EXPECT_EQ(Run({"f.bin"}, {{"VARNHOLD_DIVISOR", "4"}, {"VARNHOLD_FRACTION", "3"}}).exit_code, 0);
+  const Bytes picture = *folder_.Read("f.bin.bmp");
+  EXPECT_EQ(container::LoadLittleEndian32(&picture[18]) % 4, 0u);
+  EXPECT_EQ(Run({"f.bin.bmp"}).out, ".bin");
+  EXPECT_EQ(folder_.Read("f.bin.bmp.bin"), Pattern(1'000));
+
+  for (const char* fraction : {"0", "-0", ".", "1e-400"}) {
+    Finished failed = Run({"f.bin"}, {{"VARNHOLD_FRACTION", fraction}});
+    EXPECT_EQ(failed.exit_code, 1) << fraction;
+    EXPECT_EQ(failed.out, "") << fraction;
+    ASSERT_GE(failed.error.size(), 2u);
+    EXPECT_EQ(failed.error.substr(failed.error.size() - 2), "\n\n");
+  }
+}
+
+TEST_F(CliTest, BrokenStandardOutputDoesNotChangeTheCode) {
+  // A script that stopped reading must not turn success into a signal.
+  folder_.Write("a.txt", {1});
+  Launch launch({"a.txt"});
+  launch.broken_stdout = true;
+  EXPECT_EQ(RunProgram(folder_.path(), launch).exit_code, 0);
+  launch.arguments = {};
+  EXPECT_EQ(RunProgram(folder_.path(), launch).exit_code, 5);
+}
+
+}  // namespace
+}  // namespace e2e

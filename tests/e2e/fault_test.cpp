@@ -1,0 +1,169 @@
+// Failing disks, shared files and odd inputs: each ends with its own code, and
+// nothing is lost that was not the run's own output.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "program.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+class FaultTest : public ::testing::Test {
+ protected:
+  Finished Run(const std::string& argument) { return RunProgram(folder_.path(), Launch({argument})); }
+  ScratchFolder folder_;
+};
+
+TEST_F(FaultTest, FullDiskFailsTheStageThatWrites) {
+  folder_.Write("a.txt", Pattern(100));
+  fs::create_symlink("/dev/full", folder_ / "a.txt.bmp");
+  Finished encode = Run("a.txt");
+  EXPECT_EQ(encode.exit_code, 3);
+  EXPECT_EQ(encode.out, "3");
+
+  folder_.Write("b.bin", Pattern(100));
+  ASSERT_EQ(Run("b.bin").exit_code, 0);
+  fs::create_symlink("/dev/full", folder_ / "b.bin.bmp.bin");
+  Finished decode = Run("b.bin.bmp");
+  EXPECT_EQ(decode.exit_code, 4);
+  EXPECT_EQ(decode.out, "4");
+  EXPECT_EQ(folder_.Read("a.txt"), Pattern(100));
+  EXPECT_EQ(folder_.Read("b.bin"), Pattern(100));
+}
+
+TEST_F(FaultTest, FileSizeLimitDuringTheCopyLeavesPartialOutput) {
+  const Bytes big = Pattern(300'000);
+  folder_.Write("big.bin", big);
+  Launch limited({"big.bin"});
+  limited.in_child = [] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{100'000, 100'000};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  };
+  Finished encode = RunProgram(folder_.path(), limited);
+  EXPECT_EQ(encode.exit_code, 4);
+  EXPECT_EQ(encode.out, "4");
+  const auto partial = folder_.Read("big.bin.bmp");
+  ASSERT_TRUE(partial.has_value());
+  EXPECT_GT(partial->size(), 62u);
+  EXPECT_LE(partial->size(), 100'000u);
+
+  fs::remove(folder_ / "big.bin.bmp");
+  ASSERT_EQ(Run("big.bin").exit_code, 0);
+  limited.arguments = {"big.bin.bmp"};
+  Finished decode = RunProgram(folder_.path(), limited);
+  EXPECT_EQ(decode.exit_code, 4);
+  EXPECT_LE(folder_.Read("big.bin.bmp.bin")->size(), 100'000u);
+  EXPECT_EQ(folder_.Read("big.bin"), big);
+}
+
+TEST_F(FaultTest, OutputNameReachingTheInputNeverTruncatesIt) {
+  const Bytes data = Pattern(1'000);
+  folder_.Write("s.txt", data);
+  fs::create_symlink("s.txt", folder_ / "s.txt.bmp");
+  Finished soft = Run("s.txt");
+  EXPECT_EQ(soft.out, ".bmp~");
+  EXPECT_EQ(folder_.Read("s.txt"), data);
+
+  folder_.Write("h.txt", data);
+  fs::create_hard_link(folder_ / "h.txt", folder_ / "h.txt.bmp");
+  fs::create_hard_link(folder_ / "h.txt", folder_ / "h.txt.bmp~");
+  Finished hard = Run("h.txt");
+  EXPECT_EQ(hard.exit_code, 2);
+  EXPECT_EQ(hard.out, "2");
+  EXPECT_EQ(folder_.Read("h.txt"), data);
+}
+
+TEST_F(FaultTest, FilesHeldByAnotherProcess) {
+  folder_.Write("held.txt", {1, 2, 3});
+  int fd = ::open((folder_ / "held.txt").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  Finished input = Run("held.txt");
+  EXPECT_EQ(input.exit_code, 1);
+  EXPECT_EQ(input.out, "1");
+  EXPECT_EQ(folder_.Names(), Names{"held.txt"});
+  ::close(fd);
+
+  folder_.Write("free.txt", {4});
+  folder_.Write("free.txt.bmp", {5});
+  fd = ::open((folder_ / "free.txt.bmp").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(Run("free.txt").out, ".bmp~");
+  EXPECT_EQ(folder_.Read("free.txt.bmp"), Bytes{5});
+  ::close(fd);
+}
+
+TEST_F(FaultTest, InputsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
+  ASSERT_EQ(::mkfifo((folder_ / "pipe.txt").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo((folder_ / "pipe.bmp").c_str(), 0600), 0);
+  int socket_fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::string socket_path = folder_ / "sock.txt";
+  ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+  std::copy(socket_path.begin(), socket_path.end(), address.sun_path);
+  ASSERT_EQ(::bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  const auto start = std::chrono::steady_clock::now();
+  for (const char* name : {"pipe.txt", "pipe.bmp", "sock.txt", "/dev/zero", "/dev/null"}) {
+    Finished run = Run(name);
+    EXPECT_EQ(run.exit_code, 1) << name;
+    EXPECT_EQ(run.out, "1") << name;
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(folder_.Names(), (Names{"pipe.bmp", "pipe.txt", "sock.txt"}));
+  ::close(socket_fd);
+}
+
+TEST_F(FaultTest, LargestAcceptedInputAndOneByteMore) {
+  constexpr std::uintmax_t kLimit = 268'435'456;
+  // Sparse files: the size is real, the disk use is not.
+  {
+    std::ofstream(folder_ / "over.bin").put('x');
+    fs::resize_file(folder_ / "over.bin", kLimit + 1);
+  }
+  Finished over = Run("over.bin");
+  EXPECT_EQ(over.exit_code, 1);
+  EXPECT_EQ(over.out, "1");
+  EXPECT_EQ(folder_.Names(), Names{"over.bin"});
+  fs::remove(folder_ / "over.bin");
+
+  {
+    std::ofstream edge(folder_ / "edge.bin", std::ios::binary);
+    edge << "first";
+  }
+  fs::resize_file(folder_ / "edge.bin", kLimit);
+  {
+    std::fstream edge(folder_ / "edge.bin", std::ios::binary | std::ios::in | std::ios::out);
+    edge.seekp(kLimit - 4);
+    edge << "last";
+  }
+  Finished encode = Run("edge.bin");
+  ASSERT_EQ(encode.exit_code, 0);
+  Finished decode = Run("edge.bin.bmp");
+  ASSERT_EQ(decode.exit_code, 0);
+  EXPECT_EQ(decode.out, ".bin");
+  ASSERT_EQ(fs::file_size(folder_ / "edge.bin.bmp.bin"), kLimit);
+  Launch compare_files;
+  compare_files.in_child = [] { ::execl("/usr/bin/cmp", "cmp", "-s", "edge.bin", "edge.bin.bmp.bin", nullptr); };
+  Finished compare = RunProgram(folder_.path(), compare_files);
+  EXPECT_EQ(compare.exit_code, 0);
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,57 @@
+#ifndef VARNHOLD_TESTS_E2E_PROGRAM_H_
+#define VARNHOLD_TESTS_E2E_PROGRAM_H_
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+using Bytes = std::vector<std::uint8_t>;
+
+/// What one run of the program did.
+struct Finished {
+  int exit_code = -1;  ///< -1 when it did not exit normally
+  std::string out, error;
+};
+
+/// How to start the program.
+struct Launch {
+  explicit Launch(std::vector<std::string> arguments = {}, std::map<std::string, std::string> environment = {})
+      : arguments(std::move(arguments)), environment(std::move(environment)) {}
+
+  std::vector<std::string> arguments;
+  std::map<std::string, std::string> environment;  ///< added to a clean environment
+  std::function<void()> in_child;                  ///< runs in the child just before exec
+  bool broken_stdout = false;  ///< standard output is a pipe nobody reads
+};
+
+/// Runs the program under test in `folder` and waits for it.
+Finished RunProgram(const std::string& folder, const Launch& launch);
+
+/// A fresh empty folder, removed with everything in it when destroyed.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  void Write(const std::string& name, const Bytes& bytes) const;
+  std::optional<Bytes> Read(const std::string& name) const;
+  /// The names in the folder, sorted.
+  std::vector<std::string> Names() const;
+
+ private:
+  std::string path_;
+};
+
+/// Deterministic bytes that differ at every offset of a small file.
+Bytes Pattern(std::size_t size, unsigned seed = 0);
+
+}  // namespace e2e
+
+#endif  // VARNHOLD_TESTS_E2E_PROGRAM_H_
