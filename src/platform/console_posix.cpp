@@ -1,8 +1,7 @@
 // POSIX standard streams: raw writes, so nothing is buffered past the exit.
 #include <errno.h>
-#include <langinfo.h>
-#include <locale.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -20,14 +19,17 @@ void WriteToDescriptor(int fd, std::string_view bytes) {
   }
 }
 
+// The locale is read from the environment the way setlocale would choose it,
+// without changing the process's locale and without locale files, which a
+// statically linked program may not be able to load.
 bool TerminalShowsUtf8(int fd) {
   if (!::isatty(fd)) return false;
-  ::setlocale(LC_CTYPE, "");
-  const char* codeset = ::nl_langinfo(CODESET);
-  bool utf8 = codeset != nullptr && (::strcasecmp(codeset, "UTF-8") == 0 ||
-                                     ::strcasecmp(codeset, "utf8") == 0);
-  ::setlocale(LC_CTYPE, "C");
-  return utf8;
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = ::getenv(name);
+    if (value == nullptr || *value == '\0') continue;
+    return ::strcasestr(value, "UTF-8") != nullptr || ::strcasestr(value, "utf8") != nullptr;
+  }
+  return false;
 }
 
 class PosixConsole final : public Console {
