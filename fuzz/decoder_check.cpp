@@ -1,0 +1,107 @@
+// The decoder against arbitrary picture bytes. The expected outcome is worked
+// out here from the record layout directly, not through the decoder's own
+// helpers, so a mistake in one is not repeated in the other.
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+#include "container/decoder.h"
+#include "fuzz/checks.h"
+#include "platform/memory_file_system.h"
+
+namespace fuzz {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using container::Result;
+
+constexpr char kFolder[] = "pictures";
+constexpr char kPicture[] = "pictures/p.bmp";
+constexpr char kNeighbour[] = "pictures/neighbour.txt";
+constexpr char kOutside[] = "outside.txt";
+constexpr std::size_t kHeader = 54;
+constexpr std::size_t kBlock = 61'440;
+
+struct Expected {
+  Result result = Result::kRecordFailed;
+  std::string suffix;  // "." and the tag up to its first zero byte
+  Bytes output;        // what the output holds when one is left
+};
+
+Expected ExpectedDecoding(const Bytes& picture) {
+  Expected expected;
+  if (picture.size() < kHeader + 1) return expected;
+  const std::size_t tag_length = picture[kHeader];
+  const std::size_t record_end = kHeader + 1 + tag_length + 4;
+  if (picture.size() < record_end) return expected;
+
+  std::string tag(picture.begin() + kHeader + 1, picture.begin() + kHeader + 1 + tag_length);
+  tag = tag.substr(0, tag.find('\0'));
+  if (std::any_of(tag.begin(), tag.end(), platform::IsPathSeparator)) return expected;
+  expected.suffix = "." + tag;
+
+  const std::uint8_t* field = &picture[record_end - 4];
+  const std::uint64_t stated = field[0] | field[1] << 8 | field[2] << 16 | std::uint64_t{field[3]} << 24;
+  const std::size_t present = picture.size() - record_end;
+  // A short picture keeps only the whole blocks before the shortfall.
+  const std::size_t copied = stated <= present ? stated : present / kBlock * kBlock;
+  expected.result = stated <= present ? Result::kSuccess : Result::kCopyFailed;
+  expected.output.assign(picture.begin() + record_end, picture.begin() + record_end + copied);
+  return expected;
+}
+
+bool LeavesOutput(Result result) { return result == Result::kSuccess || result == Result::kCopyFailed; }
+
+// One decoding run; `first_name_taken` puts a folder where the first output
+// name would go, so the retry name is used.
+void CheckRun(const Bytes& picture, const Expected& expected, bool first_name_taken, std::ostream& problems) {
+  platform::MemoryFileSystem files;
+  files.AddDirectory(kFolder);
+  files.AddFile(kPicture, picture);
+  files.AddFile(kNeighbour, {'n'});
+  files.AddFile(kOutside, {'o'});
+  const std::string first_name = kPicture + expected.suffix;
+  if (first_name_taken) files.AddDirectory(first_name);
+  const std::string suffix = expected.suffix + (first_name_taken ? "~" : "");
+
+  const container::Outcome outcome = container::DecodePicture(files, kPicture);
+  const char* run = first_name_taken ? "with the first name taken: " : "";
+  if (outcome.result != expected.result) {
+    problems << run << "result " << static_cast<int>(outcome.result) << ", expected "
+             << static_cast<int>(expected.result) << "; ";
+  }
+  if (outcome.result == Result::kSuccess && outcome.suffix != suffix) {
+    problems << run << "suffix \"" << outcome.suffix << "\", expected \"" << suffix << "\"; ";
+  }
+  if (files.Contents(kPicture) != picture) problems << run << "the picture changed; ";
+  if (files.Contents(kNeighbour) != Bytes{'n'} || files.Contents(kOutside) != Bytes{'o'}) {
+    problems << run << "another file changed; ";
+  }
+
+  std::vector<std::string> names{kOutside, kNeighbour, kPicture};
+  if (LeavesOutput(expected.result)) names.push_back(kPicture + suffix);
+  std::sort(names.begin(), names.end());
+  const std::vector<std::string> left = files.FileNames();
+  if (left != names) problems << run << "unexpected set of " << left.size() << " files; ";
+  for (const std::string& name : left) {
+    const bool beside = name.rfind(kPicture, 0) == 0 &&
+                        std::none_of(name.begin() + sizeof kPicture - 1, name.end(), platform::IsPathSeparator);
+    if (!beside && name != kOutside && name != kNeighbour) problems << run << "wrote outside its folder; ";
+  }
+  if (LeavesOutput(expected.result) && files.Contents(kPicture + suffix) != expected.output) {
+    problems << run << "output bytes differ from the carried slice; ";
+  }
+}
+
+}  // namespace
+
+std::string CheckDecoding(const std::uint8_t* data, std::size_t size) {
+  const Bytes picture(data, data + size);
+  const Expected expected = ExpectedDecoding(picture);
+  std::ostringstream problems;
+  CheckRun(picture, expected, false, problems);
+  if (LeavesOutput(expected.result)) CheckRun(picture, expected, true, problems);
+  return problems.str();
+}
+
+}  // namespace fuzz
