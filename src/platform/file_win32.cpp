@@ -1,0 +1,139 @@
+// Win32 file services. Files are opened with share mode 0, so while a run
+// holds a file no other process can open it, and a file another process holds
+// cannot be opened here (a sharing violation, reported as "cannot open").
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/file.h"
+
+namespace platform {
+namespace {
+
+// ReadFile and WriteFile take 32-bit counts; larger requests are split.
+constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
+
+class Win32File final : public File {
+ public:
+  Win32File(HANDLE handle, FileIdentity identity, bool on_disk)
+      : handle_(handle), identity_(identity), on_disk_(on_disk) {}
+  ~Win32File() override {
+    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
+  }
+
+  FileIdentity Identity() const override { return identity_; }
+
+  std::optional<std::uint64_t> Length() override {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(handle_, &size) || size.QuadPart < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
+  }
+
+  std::optional<std::uint64_t> Position() override {
+    LARGE_INTEGER zero{}, at;
+    if (!::SetFilePointerEx(handle_, zero, &at, FILE_CURRENT) || at.QuadPart < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(at.QuadPart);
+  }
+
+  bool ReadExact(void* data, std::size_t size) override {
+    auto* at = static_cast<char*>(data);
+    while (size > 0) {
+      DWORD got = 0;
+      DWORD wanted = static_cast<DWORD>(std::min(size, kLargestTransfer));
+      if (!::ReadFile(handle_, at, wanted, &got, nullptr) || got == 0) return false;
+      at += got;
+      size -= got;
+    }
+    return true;
+  }
+
+  bool WriteAll(const void* data, std::size_t size) override {
+    const auto* at = static_cast<const char*>(data);
+    while (size > 0) {
+      DWORD put = 0;
+      DWORD offered = static_cast<DWORD>(std::min(size, kLargestTransfer));
+      if (!::WriteFile(handle_, at, offered, &put, nullptr) || put == 0) return false;
+      at += put;
+      size -= put;
+    }
+    return true;
+  }
+
+  KernelCopy CopyInKernel(File&, std::uint64_t) override { return KernelCopy::kUnavailable; }
+
+  bool Resize(std::uint64_t length) override {
+    // Devices such as NUL have no length; writing to them still means something.
+    if (!on_disk_) return true;
+    LARGE_INTEGER target;
+    target.QuadPart = static_cast<LONGLONG>(length);
+    return ::SetFilePointerEx(handle_, target, nullptr, FILE_BEGIN) && ::SetEndOfFile(handle_);
+  }
+
+  bool Close() override {
+    HANDLE handle = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    return ::CloseHandle(handle) != 0;
+  }
+
+ private:
+  HANDLE handle_;
+  FileIdentity identity_;
+  bool on_disk_;
+};
+
+std::optional<FileIdentity> IdentityOf(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!::GetFileInformationByHandle(handle, &information)) return std::nullopt;
+  return FileIdentity{information.dwVolumeSerialNumber,
+                      (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
+}
+
+// Opens `name` with share mode 0. A disk file must tell its identity, or the
+// check that keeps the input from being overwritten could not be made.
+std::unique_ptr<File> OpenUnshared(const std::string& name, DWORD access, DWORD disposition,
+                                   bool allow_devices) {
+  HANDLE handle = ::CreateFileA(name.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  bool on_disk = ::GetFileType(handle) == FILE_TYPE_DISK;
+  std::optional<FileIdentity> identity = on_disk ? IdentityOf(handle) : FileIdentity{};
+  if (!identity || (!on_disk && !allow_devices)) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  return std::make_unique<Win32File>(handle, *identity, on_disk);
+}
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  NameKind KindOf(const std::string& name) override {
+    DWORD attributes = ::GetFileAttributesA(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return NameKind::kMissing;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NameKind::kDirectory;
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return NameKind::kOtherFile;
+    return NameKind::kRegularFile;
+  }
+
+  std::unique_ptr<File> OpenForReading(const std::string& name) override {
+    // Only disk files are read: a pipe or console could block or never end.
+    auto file = OpenUnshared(name, GENERIC_READ, OPEN_EXISTING, /*allow_devices=*/false);
+    if (file == nullptr || !file->Length()) return nullptr;
+    return file;
+  }
+
+  std::unique_ptr<File> OpenForWriting(const std::string& name) override {
+    // OPEN_ALWAYS keeps an existing file's bytes until the caller has checked
+    // that it is not the input under another name.
+    return OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, /*allow_devices=*/true);
+  }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+  static Win32FileSystem file_system;
+  return file_system;
+}
+
+bool IsPathSeparator(char c) { return c == '/' || c == '\\' || c == ':'; }
+
+}  // namespace platform
