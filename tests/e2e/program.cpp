@@ -1,83 +1,28 @@
+// The scratch folders and test data shared by every platform's harness.
 #include "program.h"
-
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace e2e {
-namespace {
-
-void Drain(int out_fd, int error_fd, std::string& out, std::string& error) {
-  pollfd fds[2] = {{out_fd, POLLIN, 0}, {error_fd, POLLIN, 0}};
-  std::string* sinks[2] = {&out, &error};
-  int open = 2;
-  while (open > 0) {
-    if (::poll(fds, 2, -1) < 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      char buffer[4096];
-      ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(got));
-      } else {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
-}
-
-}  // namespace
-
-Finished RunProgram(const std::string& folder, const Launch& launch) {
-  int out_pipe[2], error_pipe[2];
-  if (::pipe(out_pipe) != 0 || ::pipe(error_pipe) != 0) throw std::runtime_error("pipe");
-  pid_t child = ::fork();
-  if (child == 0) {
-    ::dup2(out_pipe[1], STDOUT_FILENO);
-    ::dup2(error_pipe[1], STDERR_FILENO);
-    for (int fd : {out_pipe[0], out_pipe[1], error_pipe[0], error_pipe[1]}) ::close(fd);
-    if (launch.broken_stdout) {
-      int broken[2];
-      if (::pipe(broken) != 0) ::_exit(126);
-      ::close(broken[0]);
-      ::dup2(broken[1], STDOUT_FILENO);
-      ::close(broken[1]);
-    }
-    if (::chdir(folder.c_str()) != 0) ::_exit(126);
-    ::clearenv();
-    ::setenv("PATH", "/usr/bin:/bin", 1);
-    for (const auto& [name, value] : launch.environment) ::setenv(name.c_str(), value.c_str(), 1);
-    if (launch.in_child) launch.in_child();
-    std::vector<char*> argv{const_cast<char*>(VARNHOLD_PROGRAM)};
-    for (const std::string& argument : launch.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    ::execv(VARNHOLD_PROGRAM, argv.data());
-    ::_exit(127);
-  }
-  ::close(out_pipe[1]);
-  ::close(error_pipe[1]);
-  Finished finished;
-  Drain(out_pipe[0], error_pipe[0], finished.out, finished.error);
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  finished.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return finished;
-}
 
 ScratchFolder::ScratchFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "varnhold-e2e-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp");
-  path_ = pattern;
+  // create_directory reports whether it made the folder, so a name another
+  // test took first is never shared.
+  static std::mt19937_64 names(std::random_device{}());
+  const std::filesystem::path temp = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::filesystem::path candidate = temp / ("varnhold-e2e-" + std::to_string(names()));
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = candidate.generic_string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot make a scratch folder in " + temp.string());
 }
 
 ScratchFolder::~ScratchFolder() {

@@ -1,0 +1,148 @@
+// Starts the program under test on Windows: CreateProcessA with a clean
+// environment block, pipes for both output streams, and no console window.
+#include <windows.h>
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+#include <thread>
+
+#include "program.h"
+
+namespace e2e {
+namespace {
+
+// Quotes one argument so that the C runtime's command-line splitting gives it
+// back unchanged (backslashes are literal except before a quote).
+std::string QuoteArgument(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) return argument;
+  std::string quoted = "\"";
+  for (std::size_t i = 0;; ++i) {
+    std::size_t backslashes = 0;
+    while (i < argument.size() && argument[i] == '\\') {
+      ++backslashes;
+      ++i;
+    }
+    if (i == argument.size()) {
+      quoted.append(backslashes * 2, '\\');
+      break;
+    }
+    if (argument[i] == '"') {
+      quoted.append(backslashes * 2 + 1, '\\');
+    } else {
+      quoted.append(backslashes, '\\');
+    }
+    quoted.push_back(argument[i]);
+  }
+  quoted.push_back('"');
+  return quoted;
+}
+
+std::string WithBackslashes(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+// The program sits at VARNHOLD_PROGRAM relative to this test program's folder,
+// which keeps the path valid however the build tree is mapped to drives.
+std::string ProgramPath() {
+  char own[MAX_PATH];
+  DWORD length = ::GetModuleFileNameA(nullptr, own, MAX_PATH);
+  if (length == 0 || length == MAX_PATH) throw std::runtime_error("GetModuleFileNameA");
+  std::string folder(own, length);
+  folder.resize(folder.find_last_of("\\/") + 1);
+  return WithBackslashes(folder + VARNHOLD_PROGRAM);
+}
+
+// "NAME=value\0" entries sorted by name, then one more "\0". SystemRoot and
+// PATH come from this process: Windows programs may fail to start without them.
+std::string EnvironmentBlock(const std::map<std::string, std::string>& extra) {
+  std::map<std::string, std::string> variables;
+  for (const char* inherited : {"SystemRoot", "PATH"}) {
+    char value[32768];
+    DWORD length = ::GetEnvironmentVariableA(inherited, value, sizeof value);
+    if (length > 0 && length < sizeof value) variables[inherited] = std::string(value, length);
+  }
+  for (const auto& [name, value] : extra) variables[name] = value;
+  std::string block;
+  for (const auto& [name, value] : variables) {
+    block += name + "=" + value;
+    block.push_back('\0');
+  }
+  block.push_back('\0');
+  return block;
+}
+
+struct Pipe {
+  HANDLE read = nullptr, write = nullptr;
+  Pipe() {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    if (!::CreatePipe(&read, &write, &inheritable, 0)) throw std::runtime_error("CreatePipe");
+    ::SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);  // only the child's end is inherited
+  }
+  ~Pipe() {
+    CloseRead();
+    CloseWrite();
+  }
+  void CloseRead() {
+    if (read != nullptr) ::CloseHandle(read);
+    read = nullptr;
+  }
+  void CloseWrite() {
+    if (write != nullptr) ::CloseHandle(write);
+    write = nullptr;
+  }
+};
+
+std::string ReadUntilClosed(HANDLE handle) {
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (::ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  return text;
+}
+
+}  // namespace
+
+Finished RunProgram(const std::string& folder, const Launch& launch) {
+  if (launch.in_child) throw std::logic_error("Launch::in_child needs a POSIX system");
+  Pipe out, error;
+  if (launch.broken_stdout) out.CloseRead();  // nobody will ever read it
+
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE nothing_in = ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                    OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nothing_in;
+  startup.hStdOutput = out.write;
+  startup.hStdError = error.write;
+
+  const std::string program = ProgramPath();
+  std::string command_line = QuoteArgument(program);
+  for (const std::string& argument : launch.arguments) command_line += " " + QuoteArgument(argument);
+  std::string environment = EnvironmentBlock(launch.environment);
+  const std::string directory = WithBackslashes(folder);
+
+  PROCESS_INFORMATION process{};
+  BOOL started = ::CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                  environment.data(), directory.c_str(), &startup, &process);
+  if (nothing_in != INVALID_HANDLE_VALUE) ::CloseHandle(nothing_in);
+  out.CloseWrite();  // the pipes end when the child's copies close
+  error.CloseWrite();
+  if (!started) throw std::runtime_error("CreateProcessA failed for " + program);
+
+  Finished finished;
+  std::thread error_reader([&] { finished.error = ReadUntilClosed(error.read); });
+  if (out.read != nullptr) finished.out = ReadUntilClosed(out.read);
+  error_reader.join();
+  ::WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  finished.exit_code = ::GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : -1;
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  return finished;
+}
+
+}  // namespace e2e
