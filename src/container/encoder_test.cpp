@@ -35,7 +35,8 @@ TEST_F(EncoderTest, SmallFileLayout) {
   ASSERT_EQ(outcome.result, Result::kSuccess);
   EXPECT_EQ(outcome.suffix, ".bmp");
 
-  Bytes expected(BuildHeader(8, 2).begin(), BuildHeader(8, 2).end());
+  const auto header = BuildHeader(8, 2);
+  Bytes expected(header.begin(), header.end());
   const Bytes record_start = {3, 'm', 'p', '3', 17, 0, 0, 0};
   expected.insert(expected.end(), record_start.begin(), record_start.end());
   expected.insert(expected.end(), song.begin(), song.end());

@@ -62,6 +62,27 @@ TEST_F(CliTest, RoundTripThroughThePicture) {
   EXPECT_EQ(folder_.Names(), (Names{"song.mp3", "song.mp3.bmp", "song.mp3.bmp.mp3"}));
 }
 
+TEST_F(CliTest, RoundTripUnderSeveralShapes) {
+  const std::vector<std::map<std::string, std::string>> settings = {
+      {},
+      {{"VARNHOLD_DIVISOR", "1"}, {"VARNHOLD_FRACTION", "1"}},
+      {{"VARNHOLD_DIVISOR", "4"}, {"VARNHOLD_FRACTION", "3"}},
+      {{"VARNHOLD_DIVISOR", "$10"}, {"VARNHOLD_FRACTION", "0,75"}},
+      {{"VARNHOLD_DIVISOR", "7"}, {"VARNHOLD_FRACTION", "16"}},
+  };
+  for (std::size_t size : {0, 1, 300, 61'440, 70'001, 3'000'000}) {
+    const Bytes original = Pattern(size, static_cast<unsigned>(size));
+    folder_.Write("r.dat", original);
+    for (const auto& environment : settings) {
+      ASSERT_EQ(Run({"r.dat"}, environment).out, ".bmp");
+      const Bytes picture = *folder_.Read("r.dat.bmp");
+      EXPECT_EQ(picture.size(), container::LoadLittleEndian32(&picture[2]));
+      ASSERT_EQ(Run({"r.dat.bmp"}).out, ".dat");
+      ASSERT_EQ(folder_.Read("r.dat.bmp.dat"), original) << size;
+    }
+  }
+}
+
 TEST_F(CliTest, NamesWithoutExtension) {
   folder_.Write("readme", {'h', 'i'});
   EXPECT_EQ(Run({"readme"}).out, ".bmp");

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# A picture must survive a trip through real image tools: container -> PNG ->
+# 24-bit bitmap with a 54-byte header -> decoded file, byte for byte. Also
+# checks that ImageMagick reads every container as a W x H image.
+# Usage: imagemagick_test.sh PROGRAM
+set -euo pipefail
+program=$(realpath "$1")
+convert=/usr/bin/convert
+identify=/usr/bin/identify
+if [ ! -x "$convert" ] || [ ! -x "$identify" ]; then
+  echo "ImageMagick is not installed (Debian package imagemagick)" >&2
+  exit 1
+fi
+folder=$(mktemp -d)
+trap 'rm -rf "$folder"' EXIT
+cd "$folder"
+
+# Reads a little-endian 32-bit field of a file at a byte offset.
+field() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
+
+check() {
+  local name=$1 size=$2
+  head -c "$size" /dev/urandom > "$name"
+  [ "$("$program" "$name")" = ".bmp" ] || { echo "$name: encoding failed"; exit 1; }
+  local width height
+  width=$(field "$name.bmp" 18)
+  height=$(field "$name.bmp" 22)
+  [ "$("$identify" -format '%w %h' "$name.bmp")" = "$width $height" ] || {
+    echo "$name: ImageMagick does not read a $width x $height picture"; exit 1; }
+
+  "$convert" "$name.bmp" "$name.png"
+  mkdir -p back
+  "$convert" "$name.png" -type truecolor "BMP3:back/$name.bmp"
+  local suffix
+  suffix=$("$program" "back/$name.bmp")
+  local extension=".${name##*.}"
+  [ "$name" = "${name%.*}" ] && extension=".~"
+  [ "$suffix" = "$extension" ] || { echo "$name: decoding printed '$suffix'"; exit 1; }
+  cmp "$name" "back/$name.bmp$suffix" || { echo "$name: differs after the trip"; exit 1; }
+  echo "$name ($size bytes, $width x $height): same after BMP -> PNG -> BMP"
+}
+
+check empty.txt 0
+check noextension 1000
+for size in 1 17 118 119 4096 65536 1000000 3000001; do
+  check "data$size.bin" "$size"
+done
