@@ -198,7 +198,7 @@ RandomParameters Draw(std::mt19937_64& random) {
   if (fraction_kind < 6) {
     r.fraction = kDefaultFraction;
   } else if (fraction_kind < 12) {
-    r.fraction = 1.0 + std::ldexp(static_cast<double>(random() >> 11), -53) * 3;
+    r.fraction = 1.0 + std::ldexp(static_cast<double>(random() >> 11), -53);
   } else if (fraction_kind < 14) {
     const std::uint64_t odd = 2 * (random() % 30000) + 1;
     r.pixels = static_cast<std::uint32_t>(odd * odd);

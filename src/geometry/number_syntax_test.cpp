@@ -148,7 +148,7 @@ TEST(ParseNumberDifferential, MatchesHardwareExtendedArithmetic) {
   if (!testing_support::kHardwareExtended) GTEST_SKIP() << "long double is not the x87 format";
   std::mt19937_64 random(6);
   int mismatches = 0;
-  for (int i = 0; i < 100'000; ++i) {
+  for (int i = 0; i < 50'000; ++i) {
     const bool negative = (random() & 1) != 0;
     std::string digits;
     const int length = 1 + static_cast<int>(random() % 40);
