@@ -212,7 +212,7 @@ TEST_F(HostileTest, RandomBytes) {
     Bytes picture(size);
     for (auto& byte : picture) byte = static_cast<std::uint8_t>(random());
     if (round % 3 == 0 && size > 60) picture[54] = static_cast<std::uint8_t>(random() % 4);  // short tags are likelier to fit
-    if (round % 4 == 0 && size >= 59u + picture[54]) {
+    if (round % 4 == 0 && size > 54 && size >= 59u + picture[54]) {
       container::StoreLittleEndian32(&picture[55 + picture[54]], random() % 300);
     }
     SCOPED_TRACE(round);
