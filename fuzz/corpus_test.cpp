@@ -28,6 +28,9 @@ void ReplayCorpus(const std::string& target, Check check) {
 }
 
 TEST(CorpusTest, Decoder) { ReplayCorpus("decoder", CheckDecoding); }
+TEST(CorpusTest, Integer) { ReplayCorpus("integer", CheckIntegerParsing); }
+TEST(CorpusTest, Number) { ReplayCorpus("number", CheckNumberParsing); }
+TEST(CorpusTest, Geometry) { ReplayCorpus("geometry", CheckGeometry); }
 
 }  // namespace
 }  // namespace fuzz

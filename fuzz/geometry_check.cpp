@@ -1,0 +1,166 @@
+// The dimension search for arbitrary pixel counts, divisors and side ratio
+// limits. On every platform the chosen picture must hold the pixels and fit
+// a bitmap header, or the search must fail. Where long double is the x87
+// extended type, the walk is repeated here with the hardware's arithmetic and
+// must choose the same picture and fail in the same way. The width must be a
+// multiple of the divisor whenever the window held a candidate reached
+// without wrapping: with a divisor near 2^31 the walk's 32-bit arithmetic can
+// wrap onto a width that is no multiple yet still fits a header, which the
+// search accepts as its documented arithmetic says.
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <sstream>
+
+#include "fuzz/checks.h"
+#include "geometry/dimensions.h"
+
+namespace fuzz {
+namespace {
+
+using geometry::Fault;
+
+constexpr std::uint64_t kMaxHeaderPixels = (0xFFFF'FFFFull - 54) / 3;
+constexpr std::uint32_t kMaxSide = 0x7FFF'FFFF;
+// A walk this long means the stopping rule failed; the product would hang.
+constexpr std::uint64_t kLongestWalk = std::uint64_t{1} << 34;
+
+struct Reference {
+  Fault fault = Fault::kNone;
+  std::uint32_t width = 0, height = 0;
+  bool window_held_candidate = false;
+  bool best_wrapped = false;  // the chosen candidate came from wrapped arithmetic
+  bool walk_ended = true;
+};
+
+std::uint32_t CeilDivide(std::uint32_t a, std::uint32_t b) { return static_cast<std::uint32_t>((std::uint64_t{a} + b - 1) / b); }
+
+// round(sqrt(x)) with ties to even, as the hardware does it; a root the
+// 64-bit rounding cannot hold is invalid, one of 2^32 or more too large.
+Fault RoundedRoot(long double x, std::uint32_t& root) {
+  if (std::isnan(x) || x < 0) return Fault::kInvalidOperation;
+  const long double rounded = std::nearbyint(std::sqrt(x));
+  if (!(rounded < 0x1p63L)) return Fault::kInvalidOperation;
+  if (rounded >= 0x1p32L) return Fault::kPictureTooLarge;
+  root = static_cast<std::uint32_t>(rounded);
+  return Fault::kNone;
+}
+
+std::uint32_t RoundToMultiple(std::uint32_t a, std::uint32_t d, bool up) {
+  const std::uint32_t r = a % d;
+  return r == 0 ? a : up ? a + d - r : a - r;
+}
+
+Reference ReferenceGeometry(std::uint32_t p, std::uint32_t d, double f) {
+  Reference result;
+  std::uint32_t g = 0, root_max = 0, root_min = 0;
+  RoundedRoot(p, g);
+  if ((result.fault = RoundedRoot(static_cast<long double>(p) * f, root_max)) != Fault::kNone) return result;
+  if (f == 0) {
+    result.fault = Fault::kDivisionByZero;
+    return result;
+  }
+  if ((result.fault = RoundedRoot(static_cast<long double>(p) / f, root_min)) != Fault::kNone) return result;
+  // Every picture holds at least p pixels.
+  if (p > kMaxHeaderPixels) {
+    result.fault = Fault::kPictureTooLarge;
+    return result;
+  }
+
+  const std::uint32_t r = g % d;
+  std::uint32_t start = r == 0 ? g : r < d / 2 ? g - r : g + d - r;
+  std::uint32_t up = r == 0 || r >= d / 2;
+  std::uint32_t w_max = RoundToMultiple(root_max, d, false);
+  std::uint32_t w_min = RoundToMultiple(root_min, d, true);
+  if (w_max * w_min == 0) {
+    start = RoundToMultiple(g, d, true);
+    w_max = start;
+    up = 1;
+    w_min = CeilDivide(p, start);
+  }
+
+  std::uint32_t best = 0xFFFF'FFFF, best_waste = 0xFFFF'FFFF;
+  bool stopping = false;
+  result.walk_ended = false;
+  for (std::uint64_t k = 0; k < kLongestWalk; ++k) {
+    const std::uint32_t step = static_cast<std::uint32_t>(k) * d;
+    const bool above = (up + k) % 2 == 1;
+    const std::uint32_t v = above ? start + step : start - step;
+    const std::int64_t exact = above ? std::int64_t{start} + std::int64_t(k) * d : std::int64_t{start} - std::int64_t(k) * d;
+    if (v == 0) {
+      if (stopping) {
+        result.walk_ended = true;
+        break;
+      }
+      stopping = true;
+      continue;
+    }
+    const std::uint32_t waste = v * CeilDivide(p, v) - p;
+    const bool inside = w_min <= v && v <= w_max;
+    if (waste < best_waste && inside) {
+      best_waste = waste;
+      best = v;
+      result.window_held_candidate = true;
+      result.best_wrapped = exact != v;
+    }
+    if (stopping) {
+      result.walk_ended = true;
+      break;
+    }
+    if (!inside) stopping = true;
+  }
+  result.width = result.window_held_candidate ? best : start;
+  result.height = CeilDivide(p, result.width);
+  if (result.width > kMaxSide || result.height > kMaxSide ||
+      std::uint64_t{result.width} * result.height > kMaxHeaderPixels) {
+    result.fault = Fault::kPictureTooLarge;
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string CheckGeometry(const std::uint8_t* data, std::size_t size) {
+  // Pixel count, divisor and the double's bits, little-endian, missing bytes
+  // zero; the search requires a pixel count and divisor of at least 1.
+  std::uint8_t bytes[16] = {};
+  std::memcpy(bytes, data, size < sizeof bytes ? size : sizeof bytes);
+  std::uint32_t pixels, divisor;
+  double fraction;
+  std::memcpy(&pixels, bytes, 4);
+  std::memcpy(&divisor, bytes + 4, 4);
+  std::memcpy(&fraction, bytes + 8, 8);
+  if (pixels == 0) pixels = 1;
+  if (divisor == 0) divisor = 1;
+
+  const geometry::GeometryResult chosen = geometry::ChooseGeometry(pixels, divisor, fraction);
+  const std::uint32_t w = chosen.dimensions.width, h = chosen.dimensions.height;
+  std::ostringstream problems;
+  problems.precision(17);
+  problems << "P " << pixels << ", D " << divisor << ", F " << fraction << ": ";
+  const auto before = problems.str().size();
+  if (chosen.fault == Fault::kNone) {
+    if (w == 0 || h == 0) problems << "a side of zero; ";
+    if (std::uint64_t{w} * h < pixels) problems << w << " x " << h << " holds too few pixels; ";
+    if (w > kMaxSide || h > kMaxSide || std::uint64_t{w} * h > kMaxHeaderPixels) {
+      problems << w << " x " << h << " cannot be stated in a header; ";
+    }
+  }
+  if constexpr (std::numeric_limits<long double>::digits == 64) {
+    const Reference expected = ReferenceGeometry(pixels, divisor, fraction);
+    if (!expected.walk_ended) problems << "the walk does not end; ";
+    if (expected.fault != chosen.fault) {
+      problems << "fault " << static_cast<int>(chosen.fault) << ", expected " << static_cast<int>(expected.fault) << "; ";
+    } else if (expected.fault == Fault::kNone) {
+      if (w != expected.width || h != expected.height) {
+        problems << w << " x " << h << ", expected " << expected.width << " x " << expected.height << "; ";
+      }
+      if (expected.window_held_candidate && !expected.best_wrapped && w % divisor != 0) {
+        problems << "width not a multiple of D; ";
+      }
+    }
+  }
+  return problems.str().size() == before ? "" : problems.str();
+}
+
+}  // namespace fuzz
