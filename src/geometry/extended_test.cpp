@@ -185,6 +185,17 @@ HardwareOutcome OnHardware(Operation operation) {
   return outcome;
 }
 
+// The x87 square root instruction itself. Some C libraries (mingw-w64's)
+// answer a negative operand in software, without raising the invalid flag.
+long double HardwareSquareRoot(long double x) {
+#if defined(__x86_64__) || defined(__i386__)
+  __asm__("fsqrt" : "+t"(x));
+  return x;
+#else
+  return std::sqrt(x);
+#endif
+}
+
 bool SameFlags(const FloatFlags& a, const FloatFlags& b) {
   return a.invalid == b.invalid && a.division_by_zero == b.division_by_zero &&
          a.overflow == b.overflow;
@@ -238,7 +249,7 @@ TEST(ExtendedDifferential, SquareRootMatchesHardware) {
   for (int i = 0; i < kRandomOperands; ++i) {
     const Extended a = source.Operand(i % 64 == 0);
     volatile long double ha = testing_support::ToHardware(a);
-    const HardwareOutcome expected = OnHardware([&] { return std::sqrt(ha); });
+    const HardwareOutcome expected = OnHardware([&] { return HardwareSquareRoot(ha); });
     FloatFlags flags;
     const Extended actual = SquareRoot(a, flags);
     if (!SameValue(actual, FromHardware(expected.value)) || !SameFlags(flags, expected.flags)) {
