@@ -6,12 +6,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <initializer_list>
 #include <stdexcept>
+#include <vector>
 
 #include "program.h"
 
 namespace e2e {
 namespace {
+
+#ifdef VARNHOLD_EMULATOR
+constexpr const char* kEmulator[] = {VARNHOLD_EMULATOR};
+#else
+constexpr std::initializer_list<const char*> kEmulator = {};
+#endif
 
 void Drain(int out_fd, int error_fd, std::string& out, std::string& error) {
   pollfd fds[2] = {{out_fd, POLLIN, 0}, {error_fd, POLLIN, 0}};
@@ -56,10 +64,13 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
     ::setenv("PATH", "/usr/bin:/bin", 1);
     for (const auto& [name, value] : launch.environment) ::setenv(name.c_str(), value.c_str(), 1);
     if (launch.in_child) launch.in_child();
-    std::vector<char*> argv{const_cast<char*>(VARNHOLD_PROGRAM)};
+    // A cross-built program runs through its emulator (qemu), which comes first.
+    std::vector<char*> argv;
+    for (const char* word : kEmulator) argv.push_back(const_cast<char*>(word));
+    argv.push_back(const_cast<char*>(VARNHOLD_PROGRAM));
     for (const std::string& argument : launch.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
-    ::execv(VARNHOLD_PROGRAM, argv.data());
+    ::execv(argv[0], argv.data());
     ::_exit(127);
   }
   ::close(out_pipe[1]);
