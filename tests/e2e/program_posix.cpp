@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <initializer_list>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -20,6 +22,17 @@ constexpr const char* kEmulator[] = {VARNHOLD_EMULATOR};
 #else
 constexpr std::initializer_list<const char*> kEmulator = {};
 #endif
+
+// Words put before the program (and its emulator), taken from the variable
+// VARNHOLD_E2E_WRAPPER and split at spaces, so that a test stage can run every
+// program under a checker such as valgrind. The first word is an absolute path.
+std::vector<std::string> WrapperWords() {
+  const char* wrapper = std::getenv("VARNHOLD_E2E_WRAPPER");
+  std::istringstream in(wrapper != nullptr ? wrapper : "");
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
 
 void Drain(int out_fd, int error_fd, std::string& out, std::string& error) {
   pollfd fds[2] = {{out_fd, POLLIN, 0}, {error_fd, POLLIN, 0}};
@@ -45,6 +58,7 @@ void Drain(int out_fd, int error_fd, std::string& out, std::string& error) {
 }  // namespace
 
 Finished RunProgram(const std::string& folder, const Launch& launch) {
+  std::vector<std::string> wrapper = WrapperWords();
   int out_pipe[2], error_pipe[2];
   if (::pipe(out_pipe) != 0 || ::pipe(error_pipe) != 0) throw std::runtime_error("pipe");
   pid_t child = ::fork();
@@ -66,6 +80,7 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
     if (launch.in_child) launch.in_child();
     // A cross-built program runs through its emulator (qemu), which comes first.
     std::vector<char*> argv;
+    for (std::string& word : wrapper) argv.push_back(word.data());
     for (const char* word : kEmulator) argv.push_back(const_cast<char*>(word));
     argv.push_back(const_cast<char*>(VARNHOLD_PROGRAM));
     for (const std::string& argument : launch.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
