@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs the end-to-end suite once more with every run of the program under
+# valgrind memcheck. Any invalid access, use of uninitialised memory or leak
+# makes that run exit with code 99, which no test expects, so the test fails.
+# Uses the optimised build of the native stage (built here if missing); it must
+# be dynamically linked, or memcheck could not see the allocator.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+cmake --preset default >/dev/null
+cmake --build --preset default
+if ! ldd build/default/varnhold >/dev/null 2>&1; then
+  echo "build/default/varnhold is statically linked; memcheck needs a dynamic program" >&2
+  exit 1
+fi
+
+export VARNHOLD_E2E_WRAPPER="$(command -v valgrind) --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=all"
+# Two shards, one per core.
+pids=()
+for shard in 0 1; do
+  GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$shard build/default/tests/e2e/cli_tests --gtest_brief=1 \
+    >"build/default/valgrind-shard-$shard.log" 2>&1 &
+  pids+=($!)
+done
+failed=0
+for shard in 0 1; do
+  if ! wait "${pids[$shard]}"; then
+    failed=1
+    echo "shard $shard failed:"
+    tail -n 60 "build/default/valgrind-shard-$shard.log"
+  fi
+done
+[ "$failed" -eq 0 ] && echo "every end-to-end run was clean under memcheck"
+exit "$failed"
