@@ -328,6 +328,10 @@ TEST_F(OutputNameTest, FolderOrFifoInTheWay) {
     fs::remove(Path(d.retry));
 
     fs::create_directory(Path(d.first));
+    run = Run(d.input);
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.out, RetrySuffix(d));
+    fs::remove(Path(d.retry));
     fs::create_directory(Path(d.retry));
     run = Run(d.input);
     EXPECT_EQ(run.exit_code, 2);
