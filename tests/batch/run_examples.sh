@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Runs the usage text's two batch examples through wine's cmd and compares
+# what they print with expected.txt:
+#  - drop.bat is the closing example (capture the printed suffix with for /F,
+#    then open the new file), printing the captured text instead of starting it;
+#  - shape.bat sets the two geometry variables with set /A and reports
+#    "Fail!" through If ERRORLEVEL 1;
+#  - capture.bat is the documented way to get both the exit code and the
+#    suffix (redirect to a file, then set /P).
+#
+#   run_examples.sh PROGRAM.exe [wine command...]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+program=$1
+shift
+wine=("$@")
+[ ${#wine[@]} -gt 0 ] || wine=(wine)
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/varnhold-batch-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cp "$program" "$work/Varnhold.exe"
+for script in drop.bat shape.bat capture.bat; do
+  sed 's/\r*$/\r/' "$here/$script" >"$work/$script"  # cmd wants CR LF lines
+done
+cd "$work"
+
+head -c 5000 <(yes "a song") >song.mp3
+head -c 1000 <(yes "shape") >shape.bin
+echo spaces >"name with spaces.txt"
+echo retry >retry.txt && mkdir retry.txt.bmp
+echo blocked >blocked.txt && mkdir blocked.txt.bmp blocked.txt.bmp~
+head -c 40 /dev/zero >short.bmp
+
+# Shows one run: the command, exactly what it printed (CRs dropped), and the
+# exit code cmd passed on.
+show() {
+  echo "> $*"
+  local code=0
+  env -u VARNHOLD_DIVISOR -u VARNHOLD_FRACTION "${wine[@]}" cmd /c "$@" </dev/null >printed || code=$?
+  tr -d '\r' <printed
+  rm printed
+  echo
+  echo "(exit code $code)"
+}
+
+transcript=$(
+  show drop.bat song.mp3
+  show drop.bat song.mp3.bmp
+  show drop.bat "name with spaces.txt"
+  show drop.bat retry.txt
+  show drop.bat blocked.txt
+  show drop.bat missing.txt
+  show shape.bat shape.bin
+  show shape.bat blocked.txt
+  show shape.bat short.bmp
+  show capture.bat song.mp3
+  show capture.bat blocked.txt
+  echo "> pictures"
+  for picture in song.mp3.bmp shape.bin.bmp; do
+    echo "$picture $(od -An -tu4 -j18 -N8 "$picture" | xargs)"
+  done
+  cmp song.mp3 song.mp3.bmp.mp3 && echo "song.mp3.bmp.mp3 restores song.mp3"
+  ls
+)
+if ! diff -u "$here/expected.txt" <(printf '%s\n' "$transcript"); then
+  echo "FAIL: the batch examples printed something else" >&2
+  exit 1
+fi
+echo "batch examples behave as expected"

@@ -1,0 +1,5 @@
+@echo off
+set /A VARNHOLD_DIVISOR=4
+set /A VARNHOLD_FRACTION=720/240
+Varnhold.exe %1
+If ERRORLEVEL 1 echo Fail!
