@@ -45,6 +45,21 @@ TEST_F(CliTest, UsageTextAndCodeFive) {
   EXPECT_EQ(folder_.Names(), (Names{"a.txt", "dir"}));
 }
 
+#ifndef _WIN32
+TEST_F(CliTest, UsageTextIsReadableOnAUtf8Terminal) {
+  Launch on_terminal;
+  on_terminal.terminal_stdout = true;
+  on_terminal.environment = {{"LANG", "C.UTF-8"}};
+  Finished utf8 = RunProgram(folder_.path(), on_terminal);
+  EXPECT_EQ(utf8.exit_code, 5);
+  EXPECT_EQ(utf8.out, driver::UsageTextUtf8());
+
+  // A terminal that cannot show UTF-8 gets the stored bytes, as a pipe does.
+  on_terminal.environment = {{"LANG", "ru_RU.CP866"}};
+  EXPECT_EQ(RunProgram(folder_.path(), on_terminal).out, driver::UsageTextCp866());
+}
+#endif
+
 TEST_F(CliTest, RoundTripThroughThePicture) {
   const Bytes song = Pattern(5'000);
   folder_.Write("song.mp3", song);

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -34,11 +35,13 @@ std::vector<std::string> WrapperWords() {
   return words;
 }
 
+// Reads both streams until the error stream closes, which happens when the
+// child exits. A terminal never signals its end while this process holds its
+// other side open, so whatever it still holds is read once more at the end.
 void Drain(int out_fd, int error_fd, std::string& out, std::string& error) {
   pollfd fds[2] = {{out_fd, POLLIN, 0}, {error_fd, POLLIN, 0}};
   std::string* sinks[2] = {&out, &error};
-  int open = 2;
-  while (open > 0) {
+  while (fds[1].fd >= 0) {
     if (::poll(fds, 2, -1) < 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
@@ -49,10 +52,41 @@ void Drain(int out_fd, int error_fd, std::string& out, std::string& error) {
       } else {
         ::close(fds[i].fd);
         fds[i].fd = -1;
-        --open;
       }
     }
   }
+  if (fds[0].fd >= 0) {
+    // The terminal hands bytes over a little later than a pipe: wait until it
+    // has been quiet for a moment.
+    char buffer[4096];
+    ssize_t got = 0;
+    while (::poll(fds, 1, 200) > 0 && (got = ::read(fds[0].fd, buffer, sizeof buffer)) > 0) {
+      out.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fds[0].fd);
+  }
+}
+
+// A terminal in raw mode, so the bytes arrive as the program wrote them.
+struct Terminal {
+  int main_side = -1;
+  int program_side = -1;
+};
+
+Terminal OpenTerminal() {
+  Terminal terminal;
+  terminal.main_side = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (terminal.main_side < 0 || ::grantpt(terminal.main_side) != 0 || ::unlockpt(terminal.main_side) != 0) {
+    throw std::runtime_error("no pseudo-terminal");
+  }
+  terminal.program_side = ::open(::ptsname(terminal.main_side), O_RDWR | O_NOCTTY);
+  termios mode;
+  if (terminal.program_side < 0 || ::tcgetattr(terminal.program_side, &mode) != 0) {
+    throw std::runtime_error("no pseudo-terminal");
+  }
+  ::cfmakeraw(&mode);
+  ::tcsetattr(terminal.program_side, TCSANOW, &mode);
+  return terminal;
 }
 
 }  // namespace
@@ -61,11 +95,15 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
   std::vector<std::string> wrapper = WrapperWords();
   int out_pipe[2], error_pipe[2];
   if (::pipe(out_pipe) != 0 || ::pipe(error_pipe) != 0) throw std::runtime_error("pipe");
+  Terminal terminal;
+  if (launch.terminal_stdout) terminal = OpenTerminal();
   pid_t child = ::fork();
   if (child == 0) {
-    ::dup2(out_pipe[1], STDOUT_FILENO);
+    ::dup2(launch.terminal_stdout ? terminal.program_side : out_pipe[1], STDOUT_FILENO);
     ::dup2(error_pipe[1], STDERR_FILENO);
-    for (int fd : {out_pipe[0], out_pipe[1], error_pipe[0], error_pipe[1]}) ::close(fd);
+    for (int fd : {out_pipe[0], out_pipe[1], error_pipe[0], error_pipe[1], terminal.main_side, terminal.program_side}) {
+      if (fd >= 0) ::close(fd);
+    }
     if (launch.broken_stdout) {
       int broken[2];
       if (::pipe(broken) != 0) ::_exit(126);
@@ -90,8 +128,10 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
   }
   ::close(out_pipe[1]);
   ::close(error_pipe[1]);
+  if (launch.terminal_stdout) ::close(out_pipe[0]);
   Finished finished;
-  Drain(out_pipe[0], error_pipe[0], finished.out, finished.error);
+  Drain(launch.terminal_stdout ? terminal.main_side : out_pipe[0], error_pipe[0], finished.out, finished.error);
+  if (terminal.program_side >= 0) ::close(terminal.program_side);
   int status = 0;
   ::waitpid(child, &status, 0);
   finished.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
