@@ -29,6 +29,10 @@ std::string CheckNumberParsing(const std::uint8_t* data, std::size_t size);
 /// picture chosen for them.
 std::string CheckGeometry(const std::uint8_t* data, std::size_t size);
 
+/// Encodes a file named, shaped and filled from `data` through the driver,
+/// decodes the picture again and requires the original bytes back.
+std::string CheckRoundTrip(const std::uint8_t* data, std::size_t size);
+
 }  // namespace fuzz
 
 #endif  // VARNHOLD_FUZZ_CHECKS_H_

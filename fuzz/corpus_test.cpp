@@ -31,6 +31,7 @@ TEST(CorpusTest, Decoder) { ReplayCorpus("decoder", CheckDecoding); }
 TEST(CorpusTest, Integer) { ReplayCorpus("integer", CheckIntegerParsing); }
 TEST(CorpusTest, Number) { ReplayCorpus("number", CheckNumberParsing); }
 TEST(CorpusTest, Geometry) { ReplayCorpus("geometry", CheckGeometry); }
+TEST(CorpusTest, RoundTrip) { ReplayCorpus("roundtrip", CheckRoundTrip); }
 
 }  // namespace
 }  // namespace fuzz
