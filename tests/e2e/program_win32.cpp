@@ -105,7 +105,9 @@ std::string ReadUntilClosed(HANDLE handle) {
 }  // namespace
 
 Finished RunProgram(const std::string& folder, const Launch& launch) {
-  if (launch.in_child) throw std::logic_error("Launch::in_child needs a POSIX system");
+  if (launch.in_child || launch.terminal_stdout) {
+    throw std::logic_error("Launch::in_child and Launch::terminal_stdout need a POSIX system");
+  }
   Pipe out, error;
   if (launch.broken_stdout) out.CloseRead();  // nobody will ever read it
 
