@@ -3,7 +3,8 @@
 # valgrind memcheck. Any invalid access, use of uninitialised memory or leak
 # makes that run exit with code 99, which no test expects, so the test fails.
 # Uses the optimised build of the native stage (built here if missing); it must
-# be dynamically linked, or memcheck could not see the allocator.
+# be dynamically linked, or memcheck could not see the allocator. No gdb server
+# (--vgdb=no): it needs files of its own, which tests with a file size limit forbid.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -14,7 +15,7 @@ if ! ldd build/default/varnhold >/dev/null 2>&1; then
   exit 1
 fi
 
-export VARNHOLD_E2E_WRAPPER="$(command -v valgrind) --quiet --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=all"
+export VARNHOLD_E2E_WRAPPER="$(command -v valgrind) --quiet --vgdb=no --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=all"
 # Two shards, one per core.
 pids=()
 for shard in 0 1; do
