@@ -4,7 +4,9 @@
 // program runs one level up, so a file written anywhere but beside the
 // picture shows up in the scratch folder's own listing.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -389,6 +391,61 @@ TEST_F(OutputNameTest, PictureReachedThroughALink) {
   EXPECT_EQ(Read("link.bmp.bin"), (Bytes{1, 2, 3, 4, 5}));
   EXPECT_EQ(Read("elsewhere/real.bmp"), picture_);
   EXPECT_EQ(Inside(), (Names{"data.txt", "elsewhere", "link.bmp", "link.bmp.bin"}));
+}
+
+// A file size limit below the header: encoding fails in the header stage and
+// keeps what was written; decoding writes nothing before its copy stage.
+TEST_F(OutputNameTest, FileSizeLimitBeforeTheCopy) {
+  Launch limited({"in/data.txt"});
+  limited.in_child = [] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{40, 40};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  };
+  Finished run = RunProgram(folder_.path(), limited);
+  EXPECT_EQ(run.exit_code, 3);
+  EXPECT_EQ(run.out, "3");
+  const Bytes partial = Read(encode_.first).value_or(Bytes{});
+  ASSERT_EQ(partial.size(), 40u);
+  EXPECT_EQ(Prefix(partial, 2), (Bytes{'B', 'M'}));
+
+  limited.arguments = {"in/p.bmp"};
+  limited.in_child = [] {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{3, 3};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  };
+  run = RunProgram(folder_.path(), limited);
+  EXPECT_EQ(run.exit_code, 4);
+  EXPECT_EQ(run.out, "4");
+  EXPECT_LE(Read(decode_.first).value_or(Bytes(9)).size(), 3u);
+  ExpectInputsUnchanged();
+}
+
+// With standard input and output closed, the next files opened take their
+// descriptors; the code must still tell the outcome, and no report may land
+// in a file.
+TEST_F(OutputNameTest, StandardStreamsClosed) {
+  ASSERT_EQ(Run("data.txt").exit_code, 0);
+  const Bytes made = *Read(encode_.first);
+  fs::remove(Path(encode_.first));
+  Write("short.bmp", Picture("bin", 10, {1, 2, 3, 4, 5}));
+
+  for (const std::string input : {"data.txt", "p.bmp", "short.bmp"}) {
+    SCOPED_TRACE(input);
+    Launch closed({"in/" + input});
+    closed.in_child = [] {
+      ::close(STDIN_FILENO);
+      ::close(STDOUT_FILENO);
+    };
+    Finished run = RunProgram(folder_.path(), closed);
+    EXPECT_EQ(run.exit_code, input == "short.bmp" ? 4 : 0);
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_EQ(Read(encode_.first), made);
+  EXPECT_EQ(Read(decode_.first), (Bytes{1, 2, 3, 4, 5}));
+  EXPECT_EQ(Read("short.bmp.bin"), Bytes{});
+  ExpectInputsUnchanged();
 }
 
 }  // namespace
