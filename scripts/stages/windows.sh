@@ -23,7 +23,10 @@ mkdir -p "$WINEPREFIX"
 wineserver -k >/dev/null 2>&1 || true
 wineserver --persistent </dev/null >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-step wine wineboot --init
+# Wine's services start here and live until the server stops; their output
+# goes to a log so that they never hold this stage's standard output open.
+boot_wine() { wine wineboot --init </dev/null >build/windows/wineboot.log 2>&1; }
+step boot_wine
 
 step ctest --preset windows
 step bash tests/batch/run_examples.sh build/windows/varnhold.exe
