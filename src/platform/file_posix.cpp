@@ -92,7 +92,14 @@ class PosixFile final : public File {
   bool Resize(std::uint64_t length) override {
     // Like O_TRUNC, resizing leaves devices alone: writing to one is still
     // meaningful (and fails where the device does).
-    if (regular_ && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) return false;
+    if (regular_) {
+      std::optional<std::uint64_t> current = Length();
+      if (!current) return false;
+      // A file that already has the length is not truncated: on ext4 a
+      // truncation to zero makes the next close wait for the data to be
+      // written back, which would double the time of a whole run.
+      if (*current != length && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) return false;
+    }
     return ::lseek(fd_, static_cast<off_t>(length), SEEK_SET) >= 0 || !regular_;
   }
 
