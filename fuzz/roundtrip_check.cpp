@@ -10,6 +10,7 @@
 #include "driver/naming.h"
 #include "driver/run.h"
 #include "fuzz/checks.h"
+#include "platform/memory_console.h"
 #include "platform/memory_environment.h"
 #include "platform/memory_file_system.h"
 
@@ -21,14 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 // Pictures are capped at this size, so settings that choose an enormous
 // picture end in a copy failure instead of exhausting memory.
 constexpr std::uint64_t kPictureLimit = 1 << 20;
-
-class RecordingConsole final : public platform::Console {
- public:
-  std::string out, error;
-  void WriteOut(std::string_view bytes) override { out += bytes; }
-  void WriteError(std::string_view bytes) override { error += bytes; }
-  void WriteText(std::string_view cp866, std::string_view) override { out += cp866; }
-};
 
 // Takes a piece of at most 255 bytes, its length given by the next byte.
 std::string TakePiece(const std::uint8_t*& data, std::size_t& size) {
@@ -61,7 +54,7 @@ std::string CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
   platform::MemoryEnvironment environment;
   if (!divisor.empty()) environment.variables["VARNHOLD_DIVISOR"] = divisor;
   if (!fraction.empty()) environment.variables["VARNHOLD_FRACTION"] = fraction;
-  RecordingConsole console;
+  platform::MemoryConsole console;
 
   std::ostringstream problems;
   const int encoded = driver::Run({input}, {files, console, environment});

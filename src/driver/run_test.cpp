@@ -4,6 +4,7 @@
 
 #include "container/layout.h"
 #include "driver/usage_text.h"
+#include "platform/memory_console.h"
 #include "platform/memory_environment.h"
 #include "platform/memory_file_system.h"
 
@@ -11,14 +12,6 @@ namespace driver {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-class RecordingConsole final : public platform::Console {
- public:
-  std::string out, error;
-  void WriteOut(std::string_view bytes) override { out += bytes; }
-  void WriteError(std::string_view bytes) override { error += bytes; }
-  void WriteText(std::string_view cp866, std::string_view) override { out += cp866; }
-};
 
 class RunTest : public ::testing::Test {
  protected:
@@ -28,7 +21,7 @@ class RunTest : public ::testing::Test {
     return driver::Run(arguments, {files_, console_, environment_});
   }
   platform::MemoryFileSystem files_;
-  RecordingConsole console_;
+  platform::MemoryConsole console_;
   platform::MemoryEnvironment environment_;
 };
 

@@ -1,0 +1,23 @@
+#ifndef VARNHOLD_PLATFORM_MEMORY_CONSOLE_H_
+#define VARNHOLD_PLATFORM_MEMORY_CONSOLE_H_
+
+#include <string>
+
+#include "platform/console.h"
+
+namespace platform {
+
+/// A console that keeps what was written, for tests. It is never a terminal,
+/// so texts for a person arrive as their code page 866 bytes.
+class MemoryConsole final : public Console {
+ public:
+  std::string out, error;
+
+  void WriteOut(std::string_view bytes) override { out += bytes; }
+  void WriteError(std::string_view bytes) override { error += bytes; }
+  void WriteText(std::string_view cp866, std::string_view) override { out += cp866; }
+};
+
+}  // namespace platform
+
+#endif  // VARNHOLD_PLATFORM_MEMORY_CONSOLE_H_
