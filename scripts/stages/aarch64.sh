@@ -5,12 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-step() {
-  local start=$SECONDS
-  echo "--- aarch64: $*"
-  "$@"
-  echo "--- aarch64: $* took $((SECONDS - start)) s"
-}
+STAGE=aarch64
+source scripts/step.sh
 
 step cmake --preset aarch64
 step cmake --build --preset aarch64

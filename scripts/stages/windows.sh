@@ -6,12 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 export WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all
-step() {
-  local start=$SECONDS
-  echo "--- windows: $*"
-  "$@"
-  echo "--- windows: $* took $((SECONDS - start)) s"
-}
+STAGE=windows
+source scripts/step.sh
 
 step cmake --preset windows
 step cmake --build --preset windows
