@@ -19,6 +19,16 @@ bool CopyThroughBuffer(platform::File& source, platform::File& target, std::uint
   return true;
 }
 
+// After a copy that failed part-way, cuts `target` back to the whole blocks
+// written since `start`, so a failed copy never leaves part of a block behind
+// (a write past a size limit or onto a full disk stops mid-block).
+void KeepWholeBlocks(platform::File& target, std::optional<std::uint64_t> start) {
+  std::optional<std::uint64_t> reached = target.Position();
+  if (start && reached && *reached >= *start) {
+    target.Resize(*start + (*reached - *start) / kCopyBlockSize * kCopyBlockSize);
+  }
+}
+
 enum class FastCopy { kCopied, kFailed, kNotTried };
 
 // Hands the copy to the kernel while keeping the buffered copy's outcome: when
@@ -42,11 +52,8 @@ FastCopy CopyInKernel(platform::File& source, platform::File& target, std::uint6
     case platform::KernelCopy::kFailed:
       break;
   }
-  // Stopped part-way (the source shrank, or a write failed): keep whole
-  // blocks only, as the buffered copy would have.
-  if (std::optional<std::uint64_t> reached = target.Position(); reached && *reached >= *target_start) {
-    target.Resize(*target_start + (*reached - *target_start) / kCopyBlockSize * kCopyBlockSize);
-  }
+  // Stopped part-way (the source shrank, or a write failed).
+  KeepWholeBlocks(target, target_start);
   return FastCopy::kFailed;
 }
 
@@ -60,8 +67,11 @@ bool CopyBlocks(platform::File& source, platform::File& target, std::uint64_t co
     case FastCopy::kFailed:
       return false;
     case FastCopy::kNotTried:
-      return CopyThroughBuffer(source, target, count);
+      break;
   }
+  const std::optional<std::uint64_t> start = target.Position();
+  if (CopyThroughBuffer(source, target, count)) return true;
+  KeepWholeBlocks(target, start);
   return false;
 }
 

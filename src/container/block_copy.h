@@ -9,8 +9,9 @@ namespace container {
 
 /// Copies exactly `count` bytes from `source`'s position to `target`'s, in
 /// whole blocks of at most `kCopyBlockSize` bytes: a block the source cannot
-/// supply whole is not written, so a short source leaves only the whole
-/// blocks before the shortfall. Memory use does not depend on `count`.
+/// supply whole is not written, and one the target takes only in part is cut
+/// off again, so a failed copy leaves only the whole blocks before the
+/// failure. Memory use does not depend on `count`.
 /// False when the source ends early or a read or write fails.
 bool CopyBlocks(platform::File& source, platform::File& target, std::uint64_t count);
 

@@ -51,13 +51,22 @@ TEST_F(BlockCopyTest, ShortSourceLeavesOnlyWholeBlocks) {
   }
 }
 
-TEST_F(BlockCopyTest, WriteFailureIsReported) {
+TEST_F(BlockCopyTest, WriteFailureIsReportedAndKeepsWholeBlocks) {
   files_.AddFile("in", Pattern(1000));
   files_.AddFile("out").write_limit = 10;
   auto in = files_.OpenForReading("in");
   auto out = files_.OpenForWriting("out");
   EXPECT_FALSE(CopyBlocks(*in, *out, 1000));
-  EXPECT_FALSE(WriteZeros(*out, 1));
+  EXPECT_EQ(files_.Contents("out")->size(), 0u);
+  EXPECT_FALSE(WriteZeros(*out, 11));
+
+  // A limit part-way through the second block: the first stays, whole.
+  files_.AddFile("big", Pattern(3 * kCopyBlockSize));
+  files_.AddFile("cut").write_limit = kCopyBlockSize + 100;
+  auto big = files_.OpenForReading("big");
+  auto cut = files_.OpenForWriting("cut");
+  EXPECT_FALSE(CopyBlocks(*big, *cut, 3 * kCopyBlockSize));
+  EXPECT_EQ(files_.Contents("cut"), Pattern(kCopyBlockSize));
 }
 
 TEST_F(BlockCopyTest, ZerosAreAppended) {

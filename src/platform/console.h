@@ -24,8 +24,9 @@ class Console {
 /// The process's own standard streams.
 Console& RealConsole();
 
-/// Prepares the process so that writing to a closed pipe does not end it and
-/// the standard streams carry bytes unchanged. Called once by `main`.
+/// Prepares the process so that neither writing to a closed pipe nor writing
+/// past the file size limit ends it (the write fails instead), and the
+/// standard streams carry bytes unchanged. Called once by `main`.
 void PrepareProcess();
 
 }  // namespace platform

@@ -48,6 +48,12 @@ Console& RealConsole() {
   return console;
 }
 
-void PrepareProcess() { ::signal(SIGPIPE, SIG_IGN); }
+void PrepareProcess() {
+  // Both signals would end the run without its exit code: a closed pipe then
+  // only loses the report, and a write past the file size limit fails with
+  // EFBIG in the stage that made it, like any other write failure.
+  ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
+}
 
 }  // namespace platform

@@ -46,29 +46,44 @@ TEST_F(FaultTest, FullDiskFailsTheStageThatWrites) {
   EXPECT_EQ(folder_.Read("b.bin"), Pattern(100));
 }
 
-TEST_F(FaultTest, FileSizeLimitDuringTheCopyLeavesPartialOutput) {
-  const Bytes big = Pattern(300'000);
-  folder_.Write("big.bin", big);
-  Launch limited({"big.bin"});
-  limited.in_child = [] {
-    ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{100'000, 100'000};
+// The limit is set with SIGXFSZ at its default disposition, which would end
+// the run without its code unless the program itself ignores the signal.
+Launch UnderFileSizeLimit(const std::string& argument, rlim_t bytes) {
+  Launch limited({argument});
+  limited.in_child = [bytes] {
+    ::signal(SIGXFSZ, SIG_DFL);
+    rlimit limit{bytes, bytes};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   };
-  Finished encode = RunProgram(folder_.path(), limited);
-  EXPECT_EQ(encode.exit_code, 4);
-  EXPECT_EQ(encode.out, "4");
-  const auto partial = folder_.Read("big.bin.bmp");
-  ASSERT_TRUE(partial.has_value());
-  EXPECT_GT(partial->size(), 62u);
-  EXPECT_LE(partial->size(), 100'000u);
+  return limited;
+}
 
-  fs::remove(folder_ / "big.bin.bmp");
+TEST_F(FaultTest, FileSizeLimitFailsTheStageItInterrupts) {
+  const Bytes big = Pattern(300'000);
+  folder_.Write("big.bin", big);
+  folder_.Write("small.mp3", Pattern(17));  // a 102-byte picture whose last 23 bytes are zero fill
   ASSERT_EQ(Run("big.bin").exit_code, 0);
-  limited.arguments = {"big.bin.bmp"};
-  Finished decode = RunProgram(folder_.path(), limited);
-  EXPECT_EQ(decode.exit_code, 4);
-  EXPECT_LE(folder_.Read("big.bin.bmp.bin")->size(), 100'000u);
+  ASSERT_EQ(Run("small.mp3").exit_code, 0);
+  const Bytes big_picture = *folder_.Read("big.bin.bmp");
+  const Bytes small_picture = *folder_.Read("small.mp3.bmp");
+  fs::remove(folder_ / "small.mp3.bmp");
+  struct Row {
+    std::string input, output;
+    rlim_t limit;
+    Bytes left;  // the output afterwards
+  } rows[] = {
+      {"big.bin.bmp", "big.bin.bmp.bin", 100'000, Bytes(big.begin(), big.begin() + 61'440)},  // whole blocks
+      {"big.bin", "big.bin.bmp", 100'000, Bytes(big_picture.begin(), big_picture.begin() + 62 + 61'440)},
+      {"small.mp3", "small.mp3.bmp", 90, Bytes(small_picture.begin(), small_picture.begin() + 90)},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.input);
+    fs::remove(folder_ / row.output);
+    Finished run = RunProgram(folder_.path(), UnderFileSizeLimit(row.input, row.limit));
+    EXPECT_EQ(run.exit_code, 4);
+    EXPECT_EQ(run.out, "4");
+    EXPECT_EQ(folder_.Read(row.output), row.left);
+  }
   EXPECT_EQ(folder_.Read("big.bin"), big);
 }
 

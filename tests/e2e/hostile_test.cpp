@@ -398,7 +398,7 @@ TEST_F(OutputNameTest, PictureReachedThroughALink) {
 TEST_F(OutputNameTest, FileSizeLimitBeforeTheCopy) {
   Launch limited({"in/data.txt"});
   limited.in_child = [] {
-    ::signal(SIGXFSZ, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_DFL);  // the program must ignore it itself
     rlimit limit{40, 40};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   };
@@ -411,7 +411,7 @@ TEST_F(OutputNameTest, FileSizeLimitBeforeTheCopy) {
 
   limited.arguments = {"in/p.bmp"};
   limited.in_child = [] {
-    ::signal(SIGXFSZ, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_DFL);  // the program must ignore it itself
     rlimit limit{3, 3};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   };
