@@ -7,7 +7,7 @@
 
 #include "container/decoder.h"
 #include "fuzz/checks.h"
-#include "platform/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace fuzz {
 namespace {
@@ -55,7 +55,7 @@ bool LeavesOutput(Result result) { return result == Result::kSuccess || result =
 // One decoding run; `first_name_taken` puts a folder where the first output
 // name would go, so the retry name is used.
 void CheckRun(const Bytes& picture, const Expected& expected, bool first_name_taken, std::ostream& problems) {
-  platform::MemoryFileSystem files;
+  test_support::MemoryFileSystem files;
   files.AddDirectory(kFolder);
   files.AddFile(kPicture, picture);
   files.AddFile(kNeighbour, {'n'});

@@ -10,9 +10,9 @@
 #include "driver/naming.h"
 #include "driver/run.h"
 #include "fuzz/checks.h"
-#include "platform/memory_console.h"
-#include "platform/memory_environment.h"
-#include "platform/memory_file_system.h"
+#include "testing/memory_console.h"
+#include "testing/memory_environment.h"
+#include "testing/memory_file_system.h"
 
 namespace fuzz {
 namespace {
@@ -47,14 +47,14 @@ std::string CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
 
   const std::string input = "f/" + name;
   const std::string picture = input + ".bmp";
-  platform::MemoryFileSystem files;
+  test_support::MemoryFileSystem files;
   files.AddDirectory("f");
   files.AddFile(input, content);
   files.AddFile(picture).write_limit = kPictureLimit;
-  platform::MemoryEnvironment environment;
+  test_support::MemoryEnvironment environment;
   if (!divisor.empty()) environment.variables["VARNHOLD_DIVISOR"] = divisor;
   if (!fraction.empty()) environment.variables["VARNHOLD_FRACTION"] = fraction;
-  platform::MemoryConsole console;
+  test_support::MemoryConsole console;
 
   std::ostringstream problems;
   const int encoded = driver::Run({input}, {files, console, environment});

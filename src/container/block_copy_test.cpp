@@ -3,20 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "container/layout.h"
-#include "platform/memory_file_system.h"
+#include "testing/bytes.h"
+#include "testing/memory_file_system.h"
 
 namespace container {
 namespace {
 
-std::vector<std::uint8_t> Pattern(std::size_t size) {
-  std::vector<std::uint8_t> bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 131 + i / 251);
-  return bytes;
-}
+using test_support::Pattern;
 
 class BlockCopyTest : public ::testing::Test {
  protected:
-  platform::MemoryFileSystem files_;
+  test_support::MemoryFileSystem files_;
 };
 
 TEST_F(BlockCopyTest, CopiesExactlyTheCountFromThePosition) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 namespace container {
 namespace {
@@ -10,7 +10,7 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 TEST(CreateOutputTest, NameReachingTheInputIsNeverEmptied) {
-  platform::MemoryFileSystem files;
+  test_support::MemoryFileSystem files;
   files.AddFile("in", {1, 2, 3});
   files.AddLink("in.bmp", "in");
   auto input = files.OpenForReading("in");
@@ -28,7 +28,7 @@ TEST(CreateOutputTest, NameReachingTheInputIsNeverEmptied) {
 }
 
 TEST(CreateOutputTest, ExistingFileIsEmptiedAndHeldNamesAreSkipped) {
-  platform::MemoryFileSystem files;
+  test_support::MemoryFileSystem files;
   files.AddFile("in", {1});
   files.AddFile("in.x", {9, 9, 9});
   auto input = files.OpenForReading("in");

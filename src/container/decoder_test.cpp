@@ -3,32 +3,24 @@
 #include <gtest/gtest.h>
 
 #include "container/layout.h"
-#include "platform/memory_file_system.h"
+#include "testing/bytes.h"
+#include "testing/memory_file_system.h"
 
 namespace container {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// A picture made by hand: 54 arbitrary header bytes, then the record.
-Bytes Picture(const std::string& tag, std::uint32_t declared_length, const Bytes& carried) {
-  Bytes bytes(kHeaderSize, 0xA5);
-  bytes.push_back(static_cast<std::uint8_t>(tag.size()));
-  bytes.insert(bytes.end(), tag.begin(), tag.end());
-  bytes.resize(bytes.size() + 4);
-  StoreLittleEndian32(&bytes[bytes.size() - 4], declared_length);
-  bytes.insert(bytes.end(), carried.begin(), carried.end());
-  return bytes;
-}
+using test_support::Bytes;
+using test_support::Picture;
 
 class DecoderTest : public ::testing::Test {
  protected:
-  platform::MemoryFileSystem files_;
+  test_support::MemoryFileSystem files_;
   const Bytes song_{'s', 'o', 'n', 'g', 0, 1, 2};
 };
 
 TEST_F(DecoderTest, RestoresCarriedFileBesideThePicture) {
   Bytes picture = Picture("mp3", 7, song_);
+  std::fill_n(picture.begin(), kHeaderSize, 0xA5);  // the header is never read
   picture.insert(picture.end(), 40, 0);  // zero fill and trailing bytes are ignored
   picture.push_back(9);
   files_.AddFile("x.bmp", picture);
@@ -51,7 +43,7 @@ TEST_F(DecoderTest, TagNamesTheOutput) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.suffix);
-    platform::MemoryFileSystem files;
+    test_support::MemoryFileSystem files;
     files.AddFile("p.bmp", Picture(c.tag, 3, {1, 2, 3}));
     Outcome outcome = DecodePicture(files, "p.bmp");
     EXPECT_EQ(outcome.result, Result::kSuccess);
@@ -69,7 +61,7 @@ TEST_F(DecoderTest, EmptyCarriedFile) {
 TEST_F(DecoderTest, TruncatedRecordCreatesNothing) {
   const Bytes whole = Picture("mp3", 7, song_);
   for (std::size_t cut = 0; cut < kHeaderSize + 1 + 3 + 4; ++cut) {
-    platform::MemoryFileSystem files;
+    test_support::MemoryFileSystem files;
     files.AddFile("t.bmp", Bytes(whole.begin(), whole.begin() + cut));
     EXPECT_EQ(DecodePicture(files, "t.bmp").result, Result::kRecordFailed) << cut;
     EXPECT_EQ(files.FileNames(), std::vector<std::string>{"t.bmp"});

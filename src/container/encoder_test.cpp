@@ -4,27 +4,23 @@
 
 #include "container/decoder.h"
 #include "container/layout.h"
-#include "platform/memory_environment.h"
-#include "platform/memory_file_system.h"
+#include "testing/bytes.h"
+#include "testing/memory_environment.h"
+#include "testing/memory_file_system.h"
 
 namespace container {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Pattern(std::size_t size, unsigned seed = 1) {
-  Bytes bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i + seed) * 2654435761u >> 13);
-  return bytes;
-}
+using test_support::Bytes;
+using test_support::Pattern;
 
 class EncoderTest : public ::testing::Test {
  protected:
   Outcome Encode(const std::string& name, const std::string& extension) {
     return EncodeFile(files_, environment_, name, extension);
   }
-  platform::MemoryFileSystem files_;
-  platform::MemoryEnvironment environment_;
+  test_support::MemoryFileSystem files_;
+  test_support::MemoryEnvironment environment_;
 };
 
 TEST_F(EncoderTest, SmallFileLayout) {

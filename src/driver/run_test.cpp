@@ -4,9 +4,9 @@
 
 #include "container/layout.h"
 #include "driver/usage_text.h"
-#include "platform/memory_console.h"
-#include "platform/memory_environment.h"
-#include "platform/memory_file_system.h"
+#include "testing/memory_console.h"
+#include "testing/memory_environment.h"
+#include "testing/memory_file_system.h"
 
 namespace driver {
 namespace {
@@ -20,9 +20,9 @@ class RunTest : public ::testing::Test {
     console_.error.clear();
     return driver::Run(arguments, {files_, console_, environment_});
   }
-  platform::MemoryFileSystem files_;
-  platform::MemoryConsole console_;
-  platform::MemoryEnvironment environment_;
+  test_support::MemoryFileSystem files_;
+  test_support::MemoryConsole console_;
+  test_support::MemoryEnvironment environment_;
 };
 
 TEST_F(RunTest, UsageWhenNotExactlyOneExistingFile) {

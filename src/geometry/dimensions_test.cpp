@@ -8,7 +8,7 @@
 #include <limits>
 #include <random>
 
-#include "geometry/extended_test_support.h"
+#include "testing/hardware_extended.h"
 
 namespace geometry {
 namespace {
@@ -216,7 +216,7 @@ RandomParameters Draw(std::mt19937_64& random) {
 }
 
 TEST(ChooseGeometryDifferential, MatchesHardwareExtendedReference) {
-  if (!testing_support::kHardwareExtended) GTEST_SKIP() << "long double is not the x87 format";
+  if (!test_support::kHardwareExtended) GTEST_SKIP() << "long double is not the x87 format";
   std::mt19937_64 random(7);
   int mismatches = 0;
   for (int i = 0; i < 1'000'000; ++i) {

@@ -11,14 +11,14 @@
 #include <limits>
 #include <random>
 
-#include "geometry/extended_test_support.h"
+#include "testing/hardware_extended.h"
 
 namespace geometry {
 namespace {
 
-using testing_support::FromHardware;
-using testing_support::kHardwareExtended;
-using testing_support::SameValue;
+using test_support::FromHardware;
+using test_support::kHardwareExtended;
+using test_support::SameValue;
 
 constexpr std::uint64_t kTop = std::uint64_t{1} << 63;
 
@@ -215,8 +215,8 @@ int CountBinaryMismatches(std::uint64_t seed, const BinarySoftware& software,
     if (i % 8 == 0 && a.exponent() > Extended::kMinExponent + 100) {
       b = Extended::FromParts(b.negative(), a.exponent() - i % 70, b.significand());
     }
-    volatile long double ha = testing_support::ToHardware(a);
-    volatile long double hb = testing_support::ToHardware(b);
+    volatile long double ha = test_support::ToHardware(a);
+    volatile long double hb = test_support::ToHardware(b);
     const HardwareOutcome expected = OnHardware([&] { return hardware(ha, hb); });
     FloatFlags flags;
     const Extended actual = software(a, b, flags);
@@ -248,7 +248,7 @@ TEST(ExtendedDifferential, SquareRootMatchesHardware) {
   int mismatches = 0;
   for (int i = 0; i < kRandomOperands; ++i) {
     const Extended a = source.Operand(i % 64 == 0);
-    volatile long double ha = testing_support::ToHardware(a);
+    volatile long double ha = test_support::ToHardware(a);
     const HardwareOutcome expected = OnHardware([&] { return HardwareSquareRoot(ha); });
     FloatFlags flags;
     const Extended actual = SquareRoot(a, flags);
@@ -267,7 +267,7 @@ TEST(ExtendedDifferential, ConversionsMatchHardware) {
     // To double: exponents around the whole double range, subnormal and overflowing ones included.
     const Extended a = Extended::FromParts((i & 1) != 0, static_cast<int>(source.Bits() % 2200) - 1100,
                                            source.Significand());
-    volatile long double ha = testing_support::ToHardware(a);
+    volatile long double ha = test_support::ToHardware(a);
     std::feclearexcept(FE_ALL_EXCEPT);
     const volatile double expected_double = static_cast<double>(ha);
     const bool expected_overflow = std::fetestexcept(FE_OVERFLOW) != 0;
@@ -279,7 +279,7 @@ TEST(ExtendedDifferential, ConversionsMatchHardware) {
     // To int64: exponents from below one half to beyond 2^63.
     const Extended b = Extended::FromParts((i & 2) != 0, static_cast<int>(source.Bits() % 68) - 3,
                                            source.Significand());
-    volatile long double hb = testing_support::ToHardware(b);
+    volatile long double hb = test_support::ToHardware(b);
     std::feclearexcept(FE_ALL_EXCEPT);
     const volatile long long expected_integer = std::llrint(hb);
     const bool expected_invalid = std::fetestexcept(FE_INVALID) != 0;

@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "geometry/extended_test_support.h"
+#include "testing/hardware_extended.h"
 #include "geometry/powers_of_ten.h"
 
 namespace geometry {
@@ -106,7 +106,7 @@ TEST(PowerOfTen, SmallPowersAreExact) {
   std::uint64_t power = 1;
   for (int n = 0; n <= 19; ++n, power *= 10) {
     const Extended expected = Extended::FromUnsigned(power);
-    EXPECT_TRUE(testing_support::SameValue(PowerOfTen(n), expected)) << n;
+    EXPECT_TRUE(test_support::SameValue(PowerOfTen(n), expected)) << n;
   }
 }
 
@@ -119,11 +119,11 @@ long double HardwarePowerOfTen(int n) {
 }
 
 TEST(PowerOfTen, ScaleFactorsMatchCorrectlyRoundedHardwareValues) {
-  if (!testing_support::kHardwareExtended) GTEST_SKIP() << "long double is not the x87 format";
+  if (!test_support::kHardwareExtended) GTEST_SKIP() << "long double is not the x87 format";
   // glibc's strtold rounds correctly; these are all factors the scaling uses.
   for (int n = 0; n <= 4608; n += (n < 32 ? 1 : n < 512 ? 32 : 512)) {
-    const Extended expected = testing_support::FromHardware(HardwarePowerOfTen(n));
-    EXPECT_TRUE(testing_support::SameValue(PowerOfTen(n), expected)) << n;
+    const Extended expected = test_support::FromHardware(HardwarePowerOfTen(n));
+    EXPECT_TRUE(test_support::SameValue(PowerOfTen(n), expected)) << n;
   }
 }
 
@@ -145,7 +145,7 @@ std::optional<ParsedNumber> ReferenceParse(bool negative, const std::string& dig
 }
 
 TEST(ParseNumberDifferential, MatchesHardwareExtendedArithmetic) {
-  if (!testing_support::kHardwareExtended) GTEST_SKIP() << "long double is not the x87 format";
+  if (!test_support::kHardwareExtended) GTEST_SKIP() << "long double is not the x87 format";
   std::mt19937_64 random(6);
   int mismatches = 0;
   for (int i = 0; i < 50'000; ++i) {

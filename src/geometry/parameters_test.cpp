@@ -5,39 +5,29 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
+
+#include "testing/memory_environment.h"
 
 namespace geometry {
 namespace {
 
-class FakeEnvironment : public platform::Environment {
- public:
-  std::map<std::string, std::string> values;
-
-  std::optional<std::string> Lookup(const std::string& name) const override {
-    const auto found = values.find(name);
-    if (found == values.end()) return std::nullopt;
-    return found->second;
-  }
-};
-
 constexpr std::uint64_t kDefaultFractionBits = 0x3FF5555555555555;  // 4/3
 
 ParametersResult ReadWith(const char* divisor, const char* fraction) {
-  FakeEnvironment environment;
-  if (divisor != nullptr) environment.values["VARNHOLD_DIVISOR"] = divisor;
-  if (fraction != nullptr) environment.values["VARNHOLD_FRACTION"] = fraction;
+  test_support::MemoryEnvironment environment;
+  if (divisor != nullptr) environment.variables["VARNHOLD_DIVISOR"] = divisor;
+  if (fraction != nullptr) environment.variables["VARNHOLD_FRACTION"] = fraction;
   return ReadGeometryParameters(environment);
 }
 
 TEST(ReadEnvironmentValue, SeesValuesThroughA255ByteBuffer) {
-  FakeEnvironment environment;
-  environment.values["EMPTY"] = "";
-  environment.values["LONGEST"] = std::string(254, 'a');
-  environment.values["TOO_LONG"] = std::string(255, 'a');
-  environment.values["LONGER"] = std::string(300, 'a');
+  test_support::MemoryEnvironment environment;
+  environment.variables["EMPTY"] = "";
+  environment.variables["LONGEST"] = std::string(254, 'a');
+  environment.variables["TOO_LONG"] = std::string(255, 'a');
+  environment.variables["LONGER"] = std::string(300, 'a');
   EXPECT_EQ(ReadEnvironmentValue(environment, "UNSET"), "");
   EXPECT_EQ(ReadEnvironmentValue(environment, "EMPTY"), "");
   EXPECT_EQ(ReadEnvironmentValue(environment, "LONGEST"), std::string(254, 'a'));

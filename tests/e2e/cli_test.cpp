@@ -13,15 +13,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-Bytes Picture(const std::string& tag, std::uint32_t stated_length, const Bytes& carried) {
-  Bytes bytes(container::kHeaderSize, 0x11);
-  bytes.push_back(static_cast<std::uint8_t>(tag.size()));
-  bytes.insert(bytes.end(), tag.begin(), tag.end());
-  bytes.resize(bytes.size() + 4);
-  container::StoreLittleEndian32(&bytes[bytes.size() - 4], stated_length);
-  bytes.insert(bytes.end(), carried.begin(), carried.end());
-  return bytes;
-}
+using test_support::Picture;
 
 class CliTest : public ::testing::Test {
  protected:

@@ -25,19 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-// A picture by the layout: a real header, the record, and zero fill to
-// `fill_to` bytes when that is longer.
-Bytes Picture(const std::string& tag, std::uint32_t stated_length, const Bytes& carried, std::size_t fill_to = 0) {
-  const auto header = container::BuildHeader(8, 2);
-  Bytes bytes(header.begin(), header.end());
-  bytes.push_back(static_cast<std::uint8_t>(tag.size()));
-  bytes.insert(bytes.end(), tag.begin(), tag.end());
-  bytes.resize(bytes.size() + 4);
-  container::StoreLittleEndian32(&bytes[bytes.size() - 4], stated_length);
-  bytes.insert(bytes.end(), carried.begin(), carried.end());
-  if (bytes.size() < fill_to) bytes.resize(fill_to);
-  return bytes;
-}
+using test_support::Picture;
 
 Bytes Prefix(const Bytes& bytes, std::size_t size) { return Bytes(bytes.begin(), bytes.begin() + size); }
 

@@ -51,14 +51,4 @@ std::vector<std::string> ScratchFolder::Names() const {
   return names;
 }
 
-Bytes Pattern(std::size_t size, unsigned seed) {
-  Bytes bytes(size);
-  std::uint32_t state = 0x9E3779B9u ^ seed;
-  for (auto& byte : bytes) {
-    state = state * 1664525u + 1013904223u;
-    byte = static_cast<std::uint8_t>(state >> 24);
-  }
-  return bytes;
-}
-
 }  // namespace e2e

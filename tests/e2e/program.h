@@ -9,9 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "testing/bytes.h"
+
 namespace e2e {
 
-using Bytes = std::vector<std::uint8_t>;
+using test_support::Bytes;
+using test_support::Pattern;
 
 /// What one run of the program did.
 struct Finished {
@@ -49,9 +52,6 @@ class ScratchFolder {
  private:
   std::string path_;
 };
-
-/// Deterministic bytes that differ at every offset of a small file.
-Bytes Pattern(std::size_t size, unsigned seed = 0);
 
 }  // namespace e2e
 

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "container/layout.h"
 #include "program.h"
 
 namespace e2e {
@@ -14,14 +13,9 @@ namespace {
 
 using Names = std::vector<std::string>;
 
+// A picture whose record states exactly the bytes it carries.
 Bytes Picture(const std::string& tag, const Bytes& carried) {
-  Bytes bytes(container::kHeaderSize, 0x22);
-  bytes.push_back(static_cast<std::uint8_t>(tag.size()));
-  bytes.insert(bytes.end(), tag.begin(), tag.end());
-  bytes.resize(bytes.size() + 4);
-  container::StoreLittleEndian32(&bytes[bytes.size() - 4], static_cast<std::uint32_t>(carried.size()));
-  bytes.insert(bytes.end(), carried.begin(), carried.end());
-  return bytes;
+  return test_support::Picture(tag, static_cast<std::uint32_t>(carried.size()), carried);
 }
 
 // Keeps a file open in this process, as another program would, with the most

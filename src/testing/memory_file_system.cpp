@@ -1,12 +1,12 @@
-#include "platform/memory_file_system.h"
+#include "testing/memory_file_system.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace platform {
+namespace test_support {
 namespace {
 
-class MemoryFile final : public File {
+class MemoryFile final : public platform::File {
  public:
   MemoryFile(std::shared_ptr<MemoryFileSystem::Node> node, bool writable)
       : node_(std::move(node)), writable_(writable) {
@@ -14,7 +14,7 @@ class MemoryFile final : public File {
   }
   ~MemoryFile() override { node_->open = false; }
 
-  FileIdentity Identity() const override { return {1, node_->index}; }
+  platform::FileIdentity Identity() const override { return {1, node_->index}; }
   std::optional<std::uint64_t> Length() override { return node_->bytes.size(); }
   std::optional<std::uint64_t> Position() override { return position_; }
 
@@ -38,7 +38,7 @@ class MemoryFile final : public File {
     return allowed == size;
   }
 
-  KernelCopy CopyInKernel(File&, std::uint64_t) override { return KernelCopy::kUnavailable; }
+  platform::KernelCopy CopyInKernel(platform::File&, std::uint64_t) override { return platform::KernelCopy::kUnavailable; }
 
   bool Resize(std::uint64_t length) override {
     if (!writable_) return false;
@@ -94,13 +94,13 @@ std::vector<std::string> MemoryFileSystem::FileNames() const {
   return names;
 }
 
-NameKind MemoryFileSystem::KindOf(const std::string& name) {
+platform::NameKind MemoryFileSystem::KindOf(const std::string& name) {
   Node* node = Find(name);
-  if (node == nullptr) return NameKind::kMissing;
-  return node->directory ? NameKind::kDirectory : NameKind::kRegularFile;
+  if (node == nullptr) return platform::NameKind::kMissing;
+  return node->directory ? platform::NameKind::kDirectory : platform::NameKind::kRegularFile;
 }
 
-std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& name) {
+std::unique_ptr<platform::File> MemoryFileSystem::OpenForReading(const std::string& name) {
   auto found = names_.find(name);
   if (found == names_.end() || found->second->directory || found->second->held_elsewhere ||
       found->second->open) {
@@ -109,7 +109,7 @@ std::unique_ptr<File> MemoryFileSystem::OpenForReading(const std::string& name) 
   return std::make_unique<MemoryFile>(found->second, false);
 }
 
-std::unique_ptr<File> MemoryFileSystem::OpenForWriting(const std::string& name) {
+std::unique_ptr<platform::File> MemoryFileSystem::OpenForWriting(const std::string& name) {
   if (refused_.count(name) > 0) return nullptr;
   auto found = names_.find(name);
   if (found == names_.end()) {
@@ -122,4 +122,4 @@ std::unique_ptr<File> MemoryFileSystem::OpenForWriting(const std::string& name) 
   return std::make_unique<MemoryFile>(found->second, true);
 }
 
-}  // namespace platform
+}  // namespace test_support

@@ -1,15 +1,15 @@
-#ifndef VARNHOLD_PLATFORM_MEMORY_CONSOLE_H_
-#define VARNHOLD_PLATFORM_MEMORY_CONSOLE_H_
+#ifndef VARNHOLD_TESTING_MEMORY_CONSOLE_H_
+#define VARNHOLD_TESTING_MEMORY_CONSOLE_H_
 
 #include <string>
 
 #include "platform/console.h"
 
-namespace platform {
+namespace test_support {
 
 /// A console that keeps what was written, for tests. It is never a terminal,
 /// so texts for a person arrive as their code page 866 bytes.
-class MemoryConsole final : public Console {
+class MemoryConsole final : public platform::Console {
  public:
   std::string out, error;
 
@@ -18,6 +18,6 @@ class MemoryConsole final : public Console {
   void WriteText(std::string_view cp866, std::string_view) override { out += cp866; }
 };
 
-}  // namespace platform
+}  // namespace test_support
 
-#endif  // VARNHOLD_PLATFORM_MEMORY_CONSOLE_H_
+#endif  // VARNHOLD_TESTING_MEMORY_CONSOLE_H_

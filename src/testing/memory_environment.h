@@ -1,15 +1,15 @@
-#ifndef VARNHOLD_PLATFORM_MEMORY_ENVIRONMENT_H_
-#define VARNHOLD_PLATFORM_MEMORY_ENVIRONMENT_H_
+#ifndef VARNHOLD_TESTING_MEMORY_ENVIRONMENT_H_
+#define VARNHOLD_TESTING_MEMORY_ENVIRONMENT_H_
 
 #include <map>
 #include <string>
 
 #include "platform/environment.h"
 
-namespace platform {
+namespace test_support {
 
 /// An environment held in a map, for tests.
-class MemoryEnvironment final : public Environment {
+class MemoryEnvironment final : public platform::Environment {
  public:
   std::map<std::string, std::string> variables;
 
@@ -20,6 +20,6 @@ class MemoryEnvironment final : public Environment {
   }
 };
 
-}  // namespace platform
+}  // namespace test_support
 
-#endif  // VARNHOLD_PLATFORM_MEMORY_ENVIRONMENT_H_
+#endif  // VARNHOLD_TESTING_MEMORY_ENVIRONMENT_H_

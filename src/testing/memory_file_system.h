@@ -1,5 +1,5 @@
-#ifndef VARNHOLD_PLATFORM_MEMORY_FILE_SYSTEM_H_
-#define VARNHOLD_PLATFORM_MEMORY_FILE_SYSTEM_H_
+#ifndef VARNHOLD_TESTING_MEMORY_FILE_SYSTEM_H_
+#define VARNHOLD_TESTING_MEMORY_FILE_SYSTEM_H_
 
 // A file system held in memory, for tests: it stores bytes by name, lets
 // names share a file as links do, and fails on demand.
@@ -14,9 +14,9 @@
 
 #include "platform/file.h"
 
-namespace platform {
+namespace test_support {
 
-class MemoryFileSystem final : public FileSystem {
+class MemoryFileSystem final : public platform::FileSystem {
  public:
   /// One stored file; several names may point at the same one.
   struct Node {
@@ -44,9 +44,9 @@ class MemoryFileSystem final : public FileSystem {
   /// Every name that holds a file (not folders), in order.
   std::vector<std::string> FileNames() const;
 
-  NameKind KindOf(const std::string& name) override;
-  std::unique_ptr<File> OpenForReading(const std::string& name) override;
-  std::unique_ptr<File> OpenForWriting(const std::string& name) override;
+  platform::NameKind KindOf(const std::string& name) override;
+  std::unique_ptr<platform::File> OpenForReading(const std::string& name) override;
+  std::unique_ptr<platform::File> OpenForWriting(const std::string& name) override;
 
  private:
   std::map<std::string, std::shared_ptr<Node>> names_;
@@ -54,6 +54,6 @@ class MemoryFileSystem final : public FileSystem {
   std::uint64_t next_index_ = 1;
 };
 
-}  // namespace platform
+}  // namespace test_support
 
-#endif  // VARNHOLD_PLATFORM_MEMORY_FILE_SYSTEM_H_
+#endif  // VARNHOLD_TESTING_MEMORY_FILE_SYSTEM_H_

@@ -1,5 +1,5 @@
-#ifndef VARNHOLD_GEOMETRY_EXTENDED_TEST_SUPPORT_H_
-#define VARNHOLD_GEOMETRY_EXTENDED_TEST_SUPPORT_H_
+#ifndef VARNHOLD_TESTING_HARDWARE_EXTENDED_H_
+#define VARNHOLD_TESTING_HARDWARE_EXTENDED_H_
 
 // Test-only bridges between Extended and the hardware's long double, for the
 // differential tests. Meaningful only where long double is the x87 format.
@@ -10,7 +10,9 @@
 
 #include "geometry/extended.h"
 
-namespace geometry::testing_support {
+namespace test_support {
+
+using geometry::Extended;
 
 inline constexpr bool kHardwareExtended = std::numeric_limits<long double>::digits == 64 &&
                                           std::numeric_limits<long double>::max_exponent == 16384;
@@ -74,6 +76,6 @@ inline bool SameValue(const Extended& a, const Extended& b) {
          (a.exponent() == b.exponent() && a.significand() == b.significand());
 }
 
-}  // namespace geometry::testing_support
+}  // namespace test_support
 
-#endif  // VARNHOLD_GEOMETRY_EXTENDED_TEST_SUPPORT_H_
+#endif  // VARNHOLD_TESTING_HARDWARE_EXTENDED_H_
