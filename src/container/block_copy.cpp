@@ -24,49 +24,50 @@ bool CopyThroughBuffer(platform::File& source, platform::File& target, std::uint
 // (a write past a size limit or onto a full disk stops mid-block).
 void KeepWholeBlocks(platform::File& target, std::optional<std::uint64_t> start) {
   std::optional<std::uint64_t> reached = target.Position();
-  if (start && reached && *reached >= *start) {
-    target.Resize(*start + (*reached - *start) / kCopyBlockSize * kCopyBlockSize);
-  }
+  if (!start || !reached || *reached < *start) return;
+  const std::uint64_t whole_end = *start + (*reached - *start) / kCopyBlockSize * kCopyBlockSize;
+  // Every caller is already reporting the copy as failed, which is all a
+  // failed cut could add; the output then ends in the partial block, as
+  // block_copy.h states.
+  if (whole_end != *reached) static_cast<void>(target.Resize(whole_end));
 }
-
-enum class FastCopy { kCopied, kFailed, kNotTried };
 
 // Hands the copy to the kernel while keeping the buffered copy's outcome: when
 // the source holds fewer than `count` bytes, only the whole blocks it can
 // supply are copied, and the copy fails.
-FastCopy CopyInKernel(platform::File& source, platform::File& target, std::uint64_t count) {
+platform::KernelCopy CopyWholeBlocksInKernel(platform::File& source, platform::File& target, std::uint64_t count) {
   std::optional<std::uint64_t> length = source.Length();
   std::optional<std::uint64_t> position = source.Position();
   std::optional<std::uint64_t> target_start = target.Position();
-  if (!length || !position || !target_start) return FastCopy::kNotTried;
+  if (!length || !position || !target_start) return platform::KernelCopy::kUnavailable;
   std::uint64_t available = *length > *position ? *length - *position : 0;
   bool short_source = available < count;
   std::uint64_t whole = short_source ? available / kCopyBlockSize * kCopyBlockSize : count;
-  if (whole == 0) return short_source ? FastCopy::kFailed : FastCopy::kCopied;
+  if (whole == 0) return short_source ? platform::KernelCopy::kFailed : platform::KernelCopy::kDone;
 
   switch (source.CopyInKernel(target, whole)) {
     case platform::KernelCopy::kDone:
-      return short_source ? FastCopy::kFailed : FastCopy::kCopied;
+      return short_source ? platform::KernelCopy::kFailed : platform::KernelCopy::kDone;
     case platform::KernelCopy::kUnavailable:
-      return FastCopy::kNotTried;
+      return platform::KernelCopy::kUnavailable;
     case platform::KernelCopy::kFailed:
       break;
   }
   // Stopped part-way (the source shrank, or a write failed).
   KeepWholeBlocks(target, target_start);
-  return FastCopy::kFailed;
+  return platform::KernelCopy::kFailed;
 }
 
 }  // namespace
 
 bool CopyBlocks(platform::File& source, platform::File& target, std::uint64_t count) {
   if (count == 0) return true;
-  switch (CopyInKernel(source, target, count)) {
-    case FastCopy::kCopied:
+  switch (CopyWholeBlocksInKernel(source, target, count)) {
+    case platform::KernelCopy::kDone:
       return true;
-    case FastCopy::kFailed:
+    case platform::KernelCopy::kFailed:
       return false;
-    case FastCopy::kNotTried:
+    case platform::KernelCopy::kUnavailable:
       break;
   }
   const std::optional<std::uint64_t> start = target.Position();

@@ -11,12 +11,13 @@ namespace container {
 /// whole blocks of at most `kCopyBlockSize` bytes: a block the source cannot
 /// supply whole is not written, and one the target takes only in part is cut
 /// off again, so a failed copy leaves only the whole blocks before the
-/// failure. Memory use does not depend on `count`.
+/// failure (unless the target refuses that cut too; the copy has failed
+/// either way). Memory use does not depend on `count`.
 /// False when the source ends early or a read or write fails.
-bool CopyBlocks(platform::File& source, platform::File& target, std::uint64_t count);
+[[nodiscard]] bool CopyBlocks(platform::File& source, platform::File& target, std::uint64_t count);
 
 /// Appends `count` zero bytes to `target` with the same constant memory.
-bool WriteZeros(platform::File& target, std::uint64_t count);
+[[nodiscard]] bool WriteZeros(platform::File& target, std::uint64_t count);
 
 }  // namespace container
 

@@ -22,7 +22,7 @@ struct CreatedOutput {
 /// A name that reaches `input` itself (a link, or a name the platform folds
 /// onto it) counts as one that cannot be created, and is never emptied.
 /// Nothing when both names fail.
-std::optional<CreatedOutput> CreateOutput(platform::FileSystem& files, const std::string& argument,
+[[nodiscard]] std::optional<CreatedOutput> CreateOutput(platform::FileSystem& files, const std::string& argument,
                                           const std::string& suffix, const platform::File& input);
 
 }  // namespace container

@@ -11,7 +11,7 @@ namespace container {
 /// Restores the file carried by the picture named `argument` beside it, as
 /// `argument + "." + tag`. Nothing in the header is checked; a tag that would
 /// name a file in another folder is refused as a record failure.
-Outcome DecodePicture(platform::FileSystem& files, const std::string& argument);
+[[nodiscard]] Outcome DecodePicture(platform::FileSystem& files, const std::string& argument);
 
 }  // namespace container
 

@@ -76,7 +76,9 @@ Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& env
       !WriteZeros(picture, container_length - kHeaderSize - record_length) || !picture.Close()) {
     return Failed(Result::kCopyFailed);
   }
-  input->Close();
+  // Everything was read and the output is complete: a failure to release the
+  // input cannot change the result.
+  static_cast<void>(input->Close());
   return Succeeded(output->suffix);
 }
 

@@ -13,7 +13,7 @@ namespace container {
 /// `argument + ".bmp"`, storing `extension` ("." and up to 254 bytes, or
 /// empty) so the decoder can name the restored file. The picture's shape comes
 /// from the geometry parameters in `environment`.
-Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& environment,
+[[nodiscard]] Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& environment,
                    const std::string& argument, const std::string& extension);
 
 }  // namespace container

@@ -19,7 +19,8 @@ struct FileIdentity {
 /// What a name denotes once symbolic links are followed.
 enum class NameKind { kMissing, kDirectory, kRegularFile, kOtherFile };
 
-/// How a copy handed to the kernel ended.
+/// How a copy handed to the kernel ended; also the outcome of the block copy
+/// that tries the kernel first.
 enum class KernelCopy {
   kDone,         ///< every byte was copied
   kUnavailable,  ///< nothing was copied; copy through a buffer instead
@@ -34,21 +35,21 @@ class File {
   /// The identity taken when the file was opened.
   virtual FileIdentity Identity() const = 0;
   /// The file's current length, or nothing when it cannot be queried.
-  virtual std::optional<std::uint64_t> Length() = 0;
+  [[nodiscard]] virtual std::optional<std::uint64_t> Length() = 0;
   /// The running position, or nothing when it cannot be queried.
-  virtual std::optional<std::uint64_t> Position() = 0;
+  [[nodiscard]] virtual std::optional<std::uint64_t> Position() = 0;
   /// Reads exactly `size` bytes at the position; false when the file ends first
   /// or reading fails (the position is then unspecified).
-  virtual bool ReadExact(void* data, std::size_t size) = 0;
+  [[nodiscard]] virtual bool ReadExact(void* data, std::size_t size) = 0;
   /// Writes all `size` bytes at the position; false on any failure.
-  virtual bool WriteAll(const void* data, std::size_t size) = 0;
+  [[nodiscard]] virtual bool WriteAll(const void* data, std::size_t size) = 0;
   /// Copies `count` bytes from this file's position to `target`'s position
   /// without passing them through the process, where the platform can.
-  virtual KernelCopy CopyInKernel(File& target, std::uint64_t count) = 0;
+  [[nodiscard]] virtual KernelCopy CopyInKernel(File& target, std::uint64_t count) = 0;
   /// Cuts or extends the file to `length` bytes and moves the position there.
-  virtual bool Resize(std::uint64_t length) = 0;
+  [[nodiscard]] virtual bool Resize(std::uint64_t length) = 0;
   /// Releases the file; false when written data may not have reached it.
-  virtual bool Close() = 0;
+  [[nodiscard]] virtual bool Close() = 0;
 };
 
 /// The file services a run needs. Tests substitute a double.
@@ -56,16 +57,16 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  virtual NameKind KindOf(const std::string& name) = 0;
+  [[nodiscard]] virtual NameKind KindOf(const std::string& name) = 0;
   /// Opens an existing regular file for reading only, held exclusively while
   /// open. Nothing when it cannot be opened, is not a regular file, or another
   /// process holds it. Never blocks.
-  virtual std::unique_ptr<File> OpenForReading(const std::string& name) = 0;
+  [[nodiscard]] virtual std::unique_ptr<File> OpenForReading(const std::string& name) = 0;
   /// Opens or creates a file for reading and writing, held exclusively while
   /// open, and leaves existing contents in place (so the caller can check the
   /// identity before resizing). Nothing when it cannot be created or opened or
   /// another process holds it. Never blocks.
-  virtual std::unique_ptr<File> OpenForWriting(const std::string& name) = 0;
+  [[nodiscard]] virtual std::unique_ptr<File> OpenForWriting(const std::string& name) = 0;
 };
 
 /// The operating system's file services.
