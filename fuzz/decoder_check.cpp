@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "container/decoder.h"
+#include "container/layout.h"
+#include "container/names.h"
 #include "fuzz/checks.h"
 #include "testing/memory_file_system.h"
 
@@ -19,8 +21,8 @@ constexpr char kFolder[] = "pictures";
 constexpr char kPicture[] = "pictures/p.bmp";
 constexpr char kNeighbour[] = "pictures/neighbour.txt";
 constexpr char kOutside[] = "outside.txt";
-constexpr std::size_t kHeader = 54;
-constexpr std::size_t kBlock = 61'440;
+constexpr std::size_t kHeader = container::kHeaderSize;
+constexpr std::size_t kBlock = container::kCopyBlockSize;
 
 struct Expected {
   Result result = Result::kRecordFailed;
@@ -37,7 +39,7 @@ Expected ExpectedDecoding(const Bytes& picture) {
 
   std::string tag(picture.begin() + kHeader + 1, picture.begin() + kHeader + 1 + tag_length);
   tag = tag.substr(0, tag.find('\0'));
-  if (std::any_of(tag.begin(), tag.end(), platform::IsPathSeparator)) return expected;
+  if (container::HasPathSeparator(tag)) return expected;
   expected.suffix = "." + tag;
 
   const std::uint8_t* field = &picture[record_end - 4];
@@ -62,7 +64,7 @@ void CheckRun(const Bytes& picture, const Expected& expected, bool first_name_ta
   files.AddFile(kOutside, {'o'});
   const std::string first_name = kPicture + expected.suffix;
   if (first_name_taken) files.AddDirectory(first_name);
-  const std::string suffix = expected.suffix + (first_name_taken ? "~" : "");
+  const std::string suffix = expected.suffix + (first_name_taken ? container::kRetrySuffix : "");
 
   const container::Outcome outcome = container::DecodePicture(files, kPicture);
   const char* run = first_name_taken ? "with the first name taken: " : "";
@@ -85,7 +87,7 @@ void CheckRun(const Bytes& picture, const Expected& expected, bool first_name_ta
   if (left != names) problems << run << "unexpected set of " << left.size() << " files; ";
   for (const std::string& name : left) {
     const bool beside = name.rfind(kPicture, 0) == 0 &&
-                        std::none_of(name.begin() + sizeof kPicture - 1, name.end(), platform::IsPathSeparator);
+                        !container::HasPathSeparator(std::string_view(name).substr(sizeof kPicture - 1));
     if (!beside && name != kOutside && name != kNeighbour) problems << run << "wrote outside its folder; ";
   }
   if (LeavesOutput(expected.result) && files.Contents(kPicture + suffix) != expected.output) {

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "fuzz/checks.h"
+#include "geometry/bitmap_limits.h"
 #include "geometry/dimensions.h"
 
 namespace fuzz {
@@ -20,8 +21,6 @@ namespace {
 
 using geometry::Fault;
 
-constexpr std::uint64_t kMaxHeaderPixels = (0xFFFF'FFFFull - 54) / 3;
-constexpr std::uint32_t kMaxSide = 0x7FFF'FFFF;
 // A walk this long means the stopping rule failed; the product would hang.
 constexpr std::uint64_t kLongestWalk = std::uint64_t{1} << 34;
 
@@ -62,7 +61,7 @@ Reference ReferenceGeometry(std::uint32_t p, std::uint32_t d, double f) {
   }
   if ((result.fault = RoundedRoot(static_cast<long double>(p) / f, root_min)) != Fault::kNone) return result;
   // Every picture holds at least p pixels.
-  if (p > kMaxHeaderPixels) {
+  if (p > geometry::kMaxBitmapPixels) {
     result.fault = Fault::kPictureTooLarge;
     return result;
   }
@@ -111,8 +110,7 @@ Reference ReferenceGeometry(std::uint32_t p, std::uint32_t d, double f) {
   }
   result.width = result.window_held_candidate ? best : start;
   result.height = CeilDivide(p, result.width);
-  if (result.width > kMaxSide || result.height > kMaxSide ||
-      std::uint64_t{result.width} * result.height > kMaxHeaderPixels) {
+  if (!geometry::HeaderCanDescribe(result.width, result.height)) {
     result.fault = Fault::kPictureTooLarge;
   }
   return result;
@@ -142,7 +140,7 @@ std::string CheckGeometry(const std::uint8_t* data, std::size_t size) {
   if (chosen.fault == Fault::kNone) {
     if (w == 0 || h == 0) problems << "a side of zero; ";
     if (std::uint64_t{w} * h < pixels) problems << w << " x " << h << " holds too few pixels; ";
-    if (w > kMaxSide || h > kMaxSide || std::uint64_t{w} * h > kMaxHeaderPixels) {
+    if (!geometry::HeaderCanDescribe(w, h)) {
       problems << w << " x " << h << " cannot be stated in a header; ";
     }
   }

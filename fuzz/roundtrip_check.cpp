@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "container/layout.h"
+#include "container/names.h"
 #include "driver/naming.h"
 #include "driver/run.h"
 #include "fuzz/checks.h"
@@ -46,7 +47,7 @@ std::string CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
   const Bytes content(data, data + size);
 
   const std::string input = "f/" + name;
-  const std::string picture = input + ".bmp";
+  const std::string picture = input + container::kPictureSuffix;
   test_support::MemoryFileSystem files;
   files.AddDirectory("f");
   files.AddFile(input, content);
@@ -70,7 +71,7 @@ std::string CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
     if (declared <= kPictureLimit) problems << "copy failed below the size limit; ";
     return problems.str();
   }
-  if (encoded != 0 || console.out != ".bmp") {
+  if (encoded != 0 || console.out != container::kPictureSuffix) {
     problems << "encoding ended with " << encoded << " \"" << console.out << "\"; ";
     return problems.str();
   }
@@ -85,8 +86,8 @@ std::string CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
   const int decoded = driver::Run({picture}, {files, console, environment});
   const std::string extension = driver::ExtensionOf(name);
   // An extension whose dot lay in a folder name is stored as no extension.
-  const bool usable = !extension.empty() && std::none_of(extension.begin(), extension.end(), platform::IsPathSeparator);
-  const std::string suffix = usable ? extension : ".~";
+  const bool usable = !extension.empty() && !container::HasPathSeparator(extension);
+  const std::string suffix = usable ? extension : container::kNoExtensionMarker;
   if (decoded != 0 || console.out != suffix) {
     problems << "decoding ended with " << decoded << " \"" << console.out << "\", expected \"" << suffix << "\"; ";
   }

@@ -1,5 +1,7 @@
 #include "container/create_output.h"
 
+#include "container/names.h"
+
 namespace container {
 
 std::optional<CreatedOutput> CreateOutput(platform::FileSystem& files, const std::string& argument,

@@ -9,16 +9,13 @@
 
 namespace container {
 
-/// Appended to the suffix for the one retry: ".bmp" becomes ".bmp~".
-inline constexpr char kRetrySuffix[] = "~";
-
 struct CreatedOutput {
   std::unique_ptr<platform::File> file;  ///< open, empty, positioned at 0
   std::string suffix;                    ///< the suffix actually used
 };
 
 /// The one place that opens output files. Creates `argument + suffix`, or
-/// failing that `argument + suffix + "~"`, emptying a file that already exists.
+/// failing that `argument + suffix + kRetrySuffix`, emptying a file that already exists.
 /// A name that reaches `input` itself (a link, or a name the platform folds
 /// onto it) counts as one that cannot be created, and is never emptied.
 /// Nothing when both names fail.

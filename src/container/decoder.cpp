@@ -1,11 +1,11 @@
 #include "container/decoder.h"
 
-#include <algorithm>
 #include <cstdint>
 
 #include "container/block_copy.h"
 #include "container/create_output.h"
 #include "container/layout.h"
+#include "container/names.h"
 
 namespace container {
 namespace {
@@ -39,7 +39,7 @@ Outcome DecodePicture(platform::FileSystem& files, const std::string& argument) 
   std::optional<Record> record = ReadRecord(*input);
   // The output name is the picture's name plus the tag, so a separator in the
   // tag would reach into another folder.
-  if (!record || std::any_of(record->extension.begin(), record->extension.end(), platform::IsPathSeparator)) {
+  if (!record || HasPathSeparator(record->extension)) {
     return Failed(Result::kRecordFailed);
   }
 

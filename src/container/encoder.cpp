@@ -1,20 +1,17 @@
 #include "container/encoder.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <vector>
 
 #include "container/block_copy.h"
 #include "container/create_output.h"
 #include "container/layout.h"
+#include "container/names.h"
 #include "geometry/dimensions.h"
 #include "geometry/parameters.h"
 
 namespace container {
 namespace {
-
-/// Stored for a file without a usable extension.
-constexpr char kNoExtensionMarker[] = ".~";
 
 Outcome FaultOutcome(geometry::Fault fault) {
   return Faulted(std::string(geometry::DescribeFault(fault)));
@@ -24,7 +21,7 @@ Outcome FaultOutcome(geometry::Fault fault) {
 // "extension" with a separator in it, which could never be restored beside
 // the picture, so such files are stored as having none.
 std::string StoredExtension(const std::string& extension) {
-  if (extension.empty() || std::any_of(extension.begin(), extension.end(), platform::IsPathSeparator)) {
+  if (extension.empty() || HasPathSeparator(extension)) {
     return kNoExtensionMarker;
   }
   return extension;
@@ -68,7 +65,7 @@ Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& env
   const std::vector<std::uint8_t> record_start =
       BuildRecordStart(geometry.dimensions, stored_extension, static_cast<std::uint32_t>(*file_length));
 
-  std::optional<CreatedOutput> output = CreateOutput(files, argument, ".bmp", *input);
+  std::optional<CreatedOutput> output = CreateOutput(files, argument, kPictureSuffix, *input);
   if (!output) return Failed(Result::kOutputUnavailable);
   platform::File& picture = *output->file;
   if (!picture.WriteAll(record_start.data(), record_start.size())) return Failed(Result::kRecordFailed);

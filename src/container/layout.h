@@ -20,18 +20,20 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "geometry/bitmap_limits.h"
+
 namespace container {
 
-inline constexpr std::size_t kHeaderSize = 54;
+inline constexpr std::size_t kHeaderSize = geometry::kBitmapHeaderSize;
 inline constexpr std::size_t kTagLengthSize = 1;
 inline constexpr std::size_t kFileLengthSize = 4;
-inline constexpr std::size_t kMaxTagLength = 255;
+/// The longest extension kept for a file, its dot included: the stored tag
+/// (the extension without its dot) then has at most 254 bytes.
+inline constexpr std::size_t kMaxExtensionLength = 255;
 /// The largest file the encoder accepts: 256 MiB.
 inline constexpr std::uint64_t kMaxCarriedLength = 268'435'456;
 /// The largest block the copy moves at a time.
 inline constexpr std::size_t kCopyBlockSize = 61'440;
-/// The largest length the 32-bit size fields can state.
-inline constexpr std::uint64_t kMaxContainerLength = 0xFFFF'FFFFu;
 
 /// Stores `value` at `out` as four little-endian bytes.
 constexpr void StoreLittleEndian32(std::uint8_t* out, std::uint32_t value) {
@@ -50,16 +52,8 @@ constexpr std::uint64_t RecordLength(std::size_t tag_length, std::uint64_t file_
   return kTagLengthSize + tag_length + kFileLengthSize + file_length;
 }
 
-/// True when a bitmap header can state a W x H picture: both sides fit a
-/// signed 32-bit field and the whole container fits the 32-bit size field.
-constexpr bool HeaderCanDescribe(std::uint32_t width, std::uint32_t height) {
-  if (width == 0 || height == 0 || width > 0x7FFF'FFFFu || height > 0x7FFF'FFFFu) return false;
-  std::uint64_t pixels = static_cast<std::uint64_t>(width) * height;
-  return pixels <= (kMaxContainerLength - kHeaderSize) / 3;
-}
-
 /// The 54-byte header of a W x H container. Sizes use 32-bit arithmetic,
-/// which is exact whenever `HeaderCanDescribe(width, height)`.
+/// which is exact whenever `geometry::HeaderCanDescribe(width, height)`.
 constexpr std::array<std::uint8_t, kHeaderSize> BuildHeader(std::uint32_t width,
                                                             std::uint32_t height) {
   std::array<std::uint8_t, kHeaderSize> header{};

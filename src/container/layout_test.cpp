@@ -29,15 +29,5 @@ TEST(LayoutTest, SizesAreLittleEndian32) {
   EXPECT_EQ(LoadLittleEndian32(bytes), 0x12345678u);
 }
 
-TEST(LayoutTest, HeaderDescribesOnlyPicturesThatFit32Bits) {
-  // 54 + 3 * 1,431,655,747 = 4,294,967,295 is the largest size the field holds.
-  EXPECT_TRUE(HeaderCanDescribe(1, 1'431'655'747u));
-  EXPECT_FALSE(HeaderCanDescribe(1, 1'431'655'748u));
-  EXPECT_TRUE(HeaderCanDescribe(65'536, 21'845));
-  EXPECT_FALSE(HeaderCanDescribe(65'536, 65'536));
-  EXPECT_FALSE(HeaderCanDescribe(0x8000'0000u, 1));
-  EXPECT_FALSE(HeaderCanDescribe(0, 1));
-}
-
 }  // namespace
 }  // namespace container

@@ -2,18 +2,14 @@
 
 #include <cstdint>
 
+#include "geometry/bitmap_limits.h"
 #include "geometry/extended.h"
 
 namespace geometry {
 namespace {
 
-// "No width yet": also larger than any real waste.
-constexpr std::uint32_t kNone = 0xFFFFFFFF;
-
-// A bitmap header describes at most this many pixels (54 + 3 * pixels must
-// fit in 32 bits) and sides of at most 2^31 - 1.
-constexpr std::uint64_t kMaxHeaderPixels = (std::uint64_t{0xFFFFFFFF} - 54) / 3;
-constexpr std::uint32_t kMaxSide = 0x7FFFFFFF;
+// "No width chosen yet": also larger than any real waste.
+constexpr std::uint32_t kNoWidth = 0xFFFFFFFF;
 
 std::uint32_t CeilDivide(std::uint32_t a, std::uint32_t b) {
   return a / b + (a % b != 0 ? 1 : 0);
@@ -57,8 +53,8 @@ struct Window {
 // waste inside the window. The walk ends one candidate after the first one
 // outside the window or zero; a zero candidate is never scored.
 std::uint32_t WalkCandidates(std::uint32_t pixels, std::uint32_t divisor, const Window& window) {
-  std::uint32_t best_width = kNone;
-  std::uint32_t best_waste = kNone;
+  std::uint32_t best_width = kNoWidth;
+  std::uint32_t best_waste = kNoWidth;
   bool stopping = false;
   for (std::uint32_t k = 0;; ++k) {
     const std::uint32_t offset = k * divisor;
@@ -78,7 +74,7 @@ std::uint32_t WalkCandidates(std::uint32_t pixels, std::uint32_t divisor, const 
     if (stopping) break;
     if (!inside) stopping = true;
   }
-  return best_width == kNone ? window.start : best_width;
+  return best_width == kNoWidth ? window.start : best_width;
 }
 
 }  // namespace
@@ -125,7 +121,7 @@ GeometryResult ChooseGeometry(std::uint32_t pixels, std::uint32_t divisor, doubl
   // Every picture has at least `pixels` pixels, so a count beyond what a
   // header can describe fails whatever the walk would choose; deciding it
   // here also keeps the walk short.
-  if (pixels > kMaxHeaderPixels) {
+  if (pixels > kMaxBitmapPixels) {
     result.fault = Fault::kPictureTooLarge;
     return result;
   }
@@ -151,8 +147,7 @@ GeometryResult ChooseGeometry(std::uint32_t pixels, std::uint32_t divisor, doubl
     return result;
   }
   const std::uint32_t height = CeilDivide(pixels, width);
-  if (width > kMaxSide || height > kMaxSide ||
-      std::uint64_t{width} * height > kMaxHeaderPixels) {
+  if (!HeaderCanDescribe(width, height)) {
     result.fault = Fault::kPictureTooLarge;
     return result;
   }

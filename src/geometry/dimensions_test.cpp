@@ -8,12 +8,22 @@
 #include <limits>
 #include <random>
 
+#include "geometry/bitmap_limits.h"
+#include "geometry/parameters.h"
 #include "testing/hardware_extended.h"
 
 namespace geometry {
 namespace {
 
-const double kDefaultFraction = std::bit_cast<double>(std::uint64_t{0x3FF5555555555555});
+TEST(HeaderCanDescribe, OnlyPicturesThatFit32Bits) {
+  // 54 + 3 * 1,431,655,747 = 4,294,967,295 is the largest size the field holds.
+  EXPECT_TRUE(HeaderCanDescribe(1, 1'431'655'747u));
+  EXPECT_FALSE(HeaderCanDescribe(1, 1'431'655'748u));
+  EXPECT_TRUE(HeaderCanDescribe(65'536, 21'845));
+  EXPECT_FALSE(HeaderCanDescribe(65'536, 65'536));
+  EXPECT_FALSE(HeaderCanDescribe(0x8000'0000u, 1));
+  EXPECT_FALSE(HeaderCanDescribe(0, 1));
+}
 
 TEST(SnapToMultiple, RoundsDownOnlyBelowHalfTheDivisor) {
   // With D = 8 remainders 1-3 go down and 4-7 up; with D = 5 only 1 goes down.

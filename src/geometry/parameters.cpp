@@ -1,6 +1,5 @@
 #include "geometry/parameters.h"
 
-#include <bit>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,10 +13,6 @@ namespace {
 // Values are read through a buffer of this many bytes, the terminating zero
 // included, so 254 characters is the longest value that arrives whole.
 constexpr std::size_t kEnvironmentBufferSize = 255;
-
-constexpr std::uint32_t kDefaultDivisor = 8;
-// 4/3 as a double, spelled as bits so that no compiler rounding is involved.
-constexpr std::uint64_t kDefaultFractionBits = 0x3FF5555555555555;
 
 }  // namespace
 
@@ -44,7 +39,7 @@ ParametersResult ReadGeometryParameters(const platform::Environment& environment
     result.fault = parsed->fault;
     return result;
   }
-  double fraction = parsed ? parsed->value : std::bit_cast<double>(kDefaultFractionBits);
+  double fraction = parsed ? parsed->value : kDefaultFraction;
 
   // A limit below 1 means the same as its reciprocal; NaN cannot come out of
   // the parser, but would take this branch too.

@@ -1,6 +1,7 @@
 #ifndef VARNHOLD_GEOMETRY_PARAMETERS_H_
 #define VARNHOLD_GEOMETRY_PARAMETERS_H_
 
+#include <bit>
 #include <cstdint>
 #include <string>
 
@@ -9,10 +10,16 @@
 
 namespace geometry {
 
+/// The divisor used when VARNHOLD_DIVISOR does not parse.
+inline constexpr std::uint32_t kDefaultDivisor = 8;
+/// The side ratio limit used when VARNHOLD_FRACTION does not parse: 4/3 as a
+/// double, spelled as bits so that no compiler rounding is involved.
+inline constexpr double kDefaultFraction = std::bit_cast<double>(std::uint64_t{0x3FF5555555555555});
+
 /// The two numbers that steer a picture's shape.
 struct Parameters {
-  std::uint32_t divisor = 8;         ///< every width is a multiple of it; at least 1
-  double fraction = 4.0 / 3.0;       ///< longest side over shortest side, at most about
+  std::uint32_t divisor = kDefaultDivisor;  ///< every width is a multiple of it; at least 1
+  double fraction = kDefaultFraction;       ///< the longest side over the shortest side may not exceed it
 };
 
 struct ParametersResult {

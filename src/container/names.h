@@ -1,0 +1,31 @@
+#ifndef VARNHOLD_CONTAINER_NAMES_H_
+#define VARNHOLD_CONTAINER_NAMES_H_
+
+// How the files a run creates are named: the picture is the input's name and
+// kPictureSuffix, a restored file the picture's name and the stored
+// extension, and either may take kRetrySuffix once.
+
+#include <algorithm>
+#include <string_view>
+
+#include "platform/file.h"
+
+namespace container {
+
+/// Appended to a file's name to name its picture; also the extension, in any
+/// ASCII letter case, that makes a run decode rather than encode.
+inline constexpr char kPictureSuffix[] = ".bmp";
+/// Stored for a file without a usable extension.
+inline constexpr char kNoExtensionMarker[] = ".~";
+/// Appended to the suffix for the one retry: ".bmp" becomes ".bmp~".
+inline constexpr char kRetrySuffix[] = "~";
+
+/// True when `text` holds a byte that separates folders on this platform: an
+/// extension with one could not name a file beside the picture.
+inline bool HasPathSeparator(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), platform::IsPathSeparator);
+}
+
+}  // namespace container
+
+#endif  // VARNHOLD_CONTAINER_NAMES_H_
