@@ -13,10 +13,6 @@
 namespace container {
 namespace {
 
-Outcome FaultOutcome(geometry::Fault fault) {
-  return Faulted(std::string(geometry::DescribeFault(fault)));
-}
-
 // The extension as stored: a dot that lay in a folder name gives an
 // "extension" with a separator in it, which could never be restored beside
 // the picture, so such files are stored as having none.
@@ -45,7 +41,7 @@ std::vector<std::uint8_t> BuildRecordStart(geometry::Dimensions dimensions, cons
 Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& environment,
                    const std::string& argument, const std::string& extension) {
   const geometry::ParametersResult parameters = geometry::ReadGeometryParameters(environment);
-  if (parameters.fault != geometry::Fault::kNone) return FaultOutcome(parameters.fault);
+  if (parameters.fault != geometry::Fault::kNone) return Faulted(parameters.fault);
   const std::string stored_extension = StoredExtension(extension);
 
   std::unique_ptr<platform::File> input = files.OpenForReading(argument);
@@ -59,7 +55,7 @@ Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& env
   const auto pixels = static_cast<std::uint32_t>((record_length + 2) / 3);
   const geometry::GeometryResult geometry =
       geometry::ChooseGeometry(pixels, parameters.parameters.divisor, parameters.parameters.fraction);
-  if (geometry.fault != geometry::Fault::kNone) return FaultOutcome(geometry.fault);
+  if (geometry.fault != geometry::Fault::kNone) return Faulted(geometry.fault);
   const std::uint64_t container_length =
       kHeaderSize + 3ull * geometry.dimensions.width * geometry.dimensions.height;
   const std::vector<std::uint8_t> record_start =

@@ -120,7 +120,7 @@ TEST_F(EncoderTest, ArithmeticFaultComesBeforeAnyOutput) {
   files_.AddFile("z.txt", {1});
   Outcome outcome = Encode("z.txt", ".txt");
   EXPECT_EQ(outcome.result, Result::kArithmeticFault);
-  EXPECT_FALSE(outcome.fault.empty());
+  EXPECT_EQ(outcome.fault, geometry::Fault::kDivisionByZero);
   EXPECT_EQ(files_.FileNames(), std::vector<std::string>{"z.txt"});
 
   environment_.variables = {{"VARNHOLD_FRACTION", "-2"}};

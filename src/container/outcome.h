@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "geometry/fault.h"
+
 namespace container {
 
 /// How an encoding or decoding run ended.
@@ -19,12 +21,12 @@ enum class Result {
 struct Outcome {
   Result result = Result::kSuccess;
   std::string suffix;  ///< on success: what was appended to the input's name
-  std::string fault;   ///< on kArithmeticFault: the kind of failure, in words
+  geometry::Fault fault = geometry::Fault::kNone;  ///< on kArithmeticFault: which failure
 };
 
-inline Outcome Succeeded(std::string suffix) { return {Result::kSuccess, std::move(suffix), {}}; }
-inline Outcome Failed(Result result) { return {result, {}, {}}; }
-inline Outcome Faulted(std::string fault) { return {Result::kArithmeticFault, {}, std::move(fault)}; }
+inline Outcome Succeeded(std::string suffix) { return {Result::kSuccess, std::move(suffix), geometry::Fault::kNone}; }
+inline Outcome Failed(Result result) { return {result, {}, geometry::Fault::kNone}; }
+inline Outcome Faulted(geometry::Fault fault) { return {Result::kArithmeticFault, {}, fault}; }
 
 }  // namespace container
 

@@ -6,6 +6,7 @@
 #include "container/decoder.h"
 #include "container/encoder.h"
 #include "driver/exit_code.h"
+#include "driver/fault_text.h"
 #include "driver/naming.h"
 #include "driver/usage_text.h"
 
@@ -45,7 +46,7 @@ int Report(const container::Outcome& outcome, platform::Console& console) {
     case container::Result::kCopyFailed:
       return fail_with(kCopyFailed);
     case container::Result::kArithmeticFault:
-      return FailGenerically(console, outcome.fault);
+      return FailGenerically(console, DescribeFault(outcome.fault));
   }
   return FailGenerically(console, "unknown outcome");
 }

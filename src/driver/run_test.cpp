@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "container/layout.h"
+#include "driver/fault_text.h"
 #include "driver/usage_text.h"
 #include "testing/memory_console.h"
 #include "testing/memory_environment.h"
@@ -83,9 +84,15 @@ TEST_F(RunTest, GenericFailureWritesOnlyToTheErrorStream) {
   files_.AddFile("c.txt", {1});
   EXPECT_EQ(RunWith({"c.txt"}), 1);
   EXPECT_EQ(console_.out, "");
-  EXPECT_NE(console_.error.find("division by zero"), std::string::npos) << console_.error;
-  EXPECT_EQ(console_.error.substr(console_.error.size() - 2), "\n\n");
+  EXPECT_EQ(console_.error, "varnhold: floating-point division by zero\n\n");
   EXPECT_EQ(files_.FileNames(), std::vector<std::string>{"c.txt"});
+}
+
+TEST(DescribeFault, NamesEveryKind) {
+  EXPECT_EQ(DescribeFault(geometry::Fault::kDivisionByZero), "floating-point division by zero");
+  EXPECT_EQ(DescribeFault(geometry::Fault::kInvalidOperation), "invalid floating-point operation");
+  EXPECT_EQ(DescribeFault(geometry::Fault::kOverflow), "floating-point overflow");
+  EXPECT_EQ(DescribeFault(geometry::Fault::kPictureTooLarge), "picture too large for a bitmap header");
 }
 
 }  // namespace

@@ -121,13 +121,6 @@ TEST(ChooseGeometry, ReportsArithmeticFaults) {
   }
 }
 
-TEST(DescribeFault, NamesEveryKind) {
-  EXPECT_EQ(DescribeFault(Fault::kDivisionByZero), "floating-point division by zero");
-  EXPECT_EQ(DescribeFault(Fault::kInvalidOperation), "invalid floating-point operation");
-  EXPECT_EQ(DescribeFault(Fault::kOverflow), "floating-point overflow");
-  EXPECT_EQ(DescribeFault(Fault::kPictureTooLarge), "picture too large for a bitmap header");
-}
-
 // The dimension search written step by step with the hardware's extended
 // arithmetic, as the reference for the differential test.
 GeometryResult ReferenceGeometry(std::uint32_t p, std::uint32_t d, double f) {

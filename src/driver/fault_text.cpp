@@ -1,8 +1,10 @@
-#include "geometry/fault.h"
+#include "driver/fault_text.h"
 
 #include <string_view>
 
-namespace geometry {
+namespace driver {
+
+using geometry::Fault;
 
 std::string_view DescribeFault(Fault fault) {
   switch (fault) {
@@ -20,4 +22,4 @@ std::string_view DescribeFault(Fault fault) {
   return "unknown fault";
 }
 
-}  // namespace geometry
+}  // namespace driver
