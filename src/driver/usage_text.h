@@ -1,4 +1,5 @@
-#pragma once
+#ifndef VARNHOLD_DRIVER_USAGE_TEXT_H_
+#define VARNHOLD_DRIVER_USAGE_TEXT_H_
 
 #include <string>
 #include <string_view>
@@ -18,3 +19,5 @@ std::string ToCp866(std::string_view utf8);
 std::string UsageTextCp866();
 
 }  // namespace driver
+
+#endif  // VARNHOLD_DRIVER_USAGE_TEXT_H_

@@ -92,39 +92,28 @@ std::uint32_t RoundToMultiple(std::uint32_t value, std::uint32_t divisor, bool u
   return up ? value + divisor - remainder : value - remainder;
 }
 
-GeometryResult ChooseGeometry(std::uint32_t pixels, std::uint32_t divisor, double fraction) {
-  GeometryResult result;
-  if (pixels == 0 || divisor == 0) {
-    result.fault = Fault::kDivisionByZero;
-    return result;
-  }
+namespace {
+
+// The search behind ChooseGeometry: sets `chosen` and gives kNone, or gives
+// the fault that ended it.
+Fault Search(std::uint32_t pixels, std::uint32_t divisor, double fraction, Dimensions& chosen) {
+  if (pixels == 0 || divisor == 0) return Fault::kDivisionByZero;
   FloatFlags flags;
   const Extended p = Extended::FromUnsigned(pixels);
   const Extended f = Extended::FromDouble(fraction);
 
   const RootResult root = RoundedRoot(p, flags);
   const RootResult root_max = RoundedRoot(Multiply(p, f, flags), flags);
-  if (root_max.fault != Fault::kNone) {
-    result.fault = root_max.fault;
-    return result;
-  }
+  if (root_max.fault != Fault::kNone) return root_max.fault;
   const Extended quotient = Divide(p, f, flags);
-  if (flags.division_by_zero) {  // F = +-0; its root would be invalid only in consequence
-    result.fault = Fault::kDivisionByZero;
-    return result;
-  }
+  // F = +-0; its root would be invalid only in consequence.
+  if (flags.division_by_zero) return Fault::kDivisionByZero;
   const RootResult root_min = RoundedRoot(quotient, flags);
-  if (root_min.fault != Fault::kNone) {
-    result.fault = root_min.fault;
-    return result;
-  }
+  if (root_min.fault != Fault::kNone) return root_min.fault;
   // Every picture has at least `pixels` pixels, so a count beyond what a
   // header can describe fails whatever the walk would choose; deciding it
   // here also keeps the walk short.
-  if (pixels > kMaxBitmapPixels) {
-    result.fault = Fault::kPictureTooLarge;
-    return result;
-  }
+  if (pixels > kMaxBitmapPixels) return Fault::kPictureTooLarge;
 
   const Snapped snapped = SnapToMultiple(root.value, divisor);
   Window window;
@@ -142,16 +131,18 @@ GeometryResult ChooseGeometry(std::uint32_t pixels, std::uint32_t divisor, doubl
   }
 
   const std::uint32_t width = WalkCandidates(pixels, divisor, window);
-  if (width == 0) {  // cannot happen for valid input; never divide by it
-    result.fault = Fault::kDivisionByZero;
-    return result;
-  }
+  if (width == 0) return Fault::kDivisionByZero;  // cannot happen for valid input; never divide by it
   const std::uint32_t height = CeilDivide(pixels, width);
-  if (!HeaderCanDescribe(width, height)) {
-    result.fault = Fault::kPictureTooLarge;
-    return result;
-  }
-  result.dimensions = {width, height};
+  if (!HeaderCanDescribe(width, height)) return Fault::kPictureTooLarge;
+  chosen = {width, height};
+  return Fault::kNone;
+}
+
+}  // namespace
+
+GeometryResult ChooseGeometry(std::uint32_t pixels, std::uint32_t divisor, double fraction) {
+  GeometryResult result;
+  result.fault = Search(pixels, divisor, fraction, result.dimensions);
   return result;
 }
 

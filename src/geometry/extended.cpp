@@ -103,14 +103,6 @@ Extended Extended::FromUnsigned(std::uint64_t value) {
   return FromParts(false, 63, value);
 }
 
-Extended Extended::FromInteger(std::int64_t value) {
-  const bool negative = value < 0;
-  // Negate in unsigned arithmetic so that INT64_MIN needs no special case.
-  const std::uint64_t magnitude =
-      negative ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
-  return FromParts(negative, 63, magnitude);
-}
-
 Extended Extended::FromDouble(double value) {
   const auto bits = std::bit_cast<std::uint64_t>(value);
   const bool negative = (bits >> 63) != 0;

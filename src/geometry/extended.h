@@ -34,7 +34,6 @@ class Extended {
   constexpr Extended() = default;
 
   static Extended FromUnsigned(std::uint64_t value);
-  static Extended FromInteger(std::int64_t value);
   /// Exact for every double, subnormals, infinities and NaN included.
   static Extended FromDouble(double value);
   /// (-1)^negative * significand * 2^(exponent - 63), exactly; a zero

@@ -55,6 +55,86 @@ std::optional<std::uint64_t> ParseMagnitude(std::string_view digits, bool hexade
   return value;
 }
 
+// A decimal text taken apart: the sign, the mantissa (digits with at most
+// one point in them) and the power of ten that scales its digits.
+struct DecimalText {
+  bool negative = false;
+  std::string_view mantissa;
+  std::int64_t scale = 0;
+};
+
+// The syntax of a decimal number; nothing when `text` does not match it.
+std::optional<DecimalText> SplitDecimal(std::string_view text) {
+  DecimalText decimal;
+  std::size_t i = SkipSpaces(text);
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    decimal.negative = text[i] == '-';
+    ++i;
+  }
+  if (i == text.size()) return std::nullopt;
+
+  const std::size_t mantissa_start = i;
+  std::int64_t fraction_digits = 0;
+  bool after_point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '.' && !after_point) {
+      after_point = true;
+    } else if (IsDecimalDigit(c)) {
+      if (after_point) ++fraction_digits;
+    } else {
+      break;
+    }
+  }
+  decimal.mantissa = text.substr(mantissa_start, i - mantissa_start);
+
+  std::int64_t exponent = 0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    bool exponent_negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+      exponent_negative = text[i] == '-';
+      ++i;
+    }
+    if (i == text.size() || !IsDecimalDigit(text[i])) return std::nullopt;
+    for (; i < text.size() && IsDecimalDigit(text[i]); ++i) {
+      if (exponent < kExponentCeiling) exponent = exponent * 10 + (text[i] - '0');
+    }
+    if (exponent_negative) exponent = -exponent;
+  }
+  if (i != text.size()) return std::nullopt;
+  decimal.scale = exponent - fraction_digits;
+  return decimal;
+}
+
+// The value of a decimal text: the mantissa digits accumulate as
+// value := value * 10 + digit, each operation rounded in extended precision,
+// then the scale is applied and the result rounded to double.
+ParsedNumber ConvertDecimal(const DecimalText& decimal) {
+  FloatFlags flags;
+  const Extended ten = Extended::FromUnsigned(10);
+  Extended value;
+  for (const char c : decimal.mantissa) {
+    if (c == '.') continue;
+    value = Add(Multiply(value, ten, flags), Extended::FromUnsigned(static_cast<unsigned>(c - '0')),
+                flags);
+  }
+
+  if (decimal.scale >= kScaleLimit) {
+    value = Extended::Infinity(false);
+  } else if (decimal.scale <= -kScaleLimit) {
+    value = Extended();
+  } else {
+    value = ScaleByPowerOfTen(value, static_cast<int>(decimal.scale), flags);
+  }
+  if (decimal.negative) value = -value;
+
+  ParsedNumber result;
+  result.value = ToDouble(value, flags);
+  if (flags.overflow) result.fault = Fault::kOverflow;
+  return result;
+}
+
 }  // namespace
 
 std::optional<std::int64_t> ParseInteger(std::string_view text) {
@@ -79,63 +159,9 @@ std::optional<std::int64_t> ParseInteger(std::string_view text) {
 }
 
 std::optional<ParsedNumber> ParseNumber(std::string_view text) {
-  std::size_t i = SkipSpaces(text);
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  if (i == text.size()) return std::nullopt;
-
-  // Mantissa digits accumulate as value := value * 10 + digit, each
-  // operation rounded in extended precision.
-  FloatFlags flags;
-  const Extended ten = Extended::FromUnsigned(10);
-  Extended value;
-  std::int64_t fraction_digits = 0;
-  bool after_point = false;
-  for (; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '.' && !after_point) {
-      after_point = true;
-      continue;
-    }
-    if (!IsDecimalDigit(c)) break;
-    value = Add(Multiply(value, ten, flags), Extended::FromUnsigned(static_cast<unsigned>(c - '0')),
-                flags);
-    if (after_point) ++fraction_digits;
-  }
-
-  std::int64_t exponent = 0;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    bool exponent_negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-      exponent_negative = text[i] == '-';
-      ++i;
-    }
-    if (i == text.size() || !IsDecimalDigit(text[i])) return std::nullopt;
-    for (; i < text.size() && IsDecimalDigit(text[i]); ++i) {
-      if (exponent < kExponentCeiling) exponent = exponent * 10 + (text[i] - '0');
-    }
-    if (exponent_negative) exponent = -exponent;
-  }
-  if (i != text.size()) return std::nullopt;
-
-  const std::int64_t scale = exponent - fraction_digits;
-  if (scale >= kScaleLimit) {
-    value = Extended::Infinity(false);
-  } else if (scale <= -kScaleLimit) {
-    value = Extended();
-  } else {
-    value = ScaleByPowerOfTen(value, static_cast<int>(scale), flags);
-  }
-  if (negative) value = -value;
-
-  ParsedNumber result;
-  result.value = ToDouble(value, flags);
-  if (flags.overflow) result.fault = Fault::kOverflow;
-  return result;
+  const std::optional<DecimalText> decimal = SplitDecimal(text);
+  if (!decimal) return std::nullopt;
+  return ConvertDecimal(*decimal);
 }
 
 }  // namespace geometry
