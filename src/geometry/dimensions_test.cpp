@@ -5,11 +5,11 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <random>
 
 #include "geometry/bitmap_limits.h"
 #include "geometry/parameters.h"
+#include "testing/geometry_reference.h"
 #include "testing/hardware_extended.h"
 
 namespace geometry {
@@ -121,65 +121,6 @@ TEST(ChooseGeometry, ReportsArithmeticFaults) {
   }
 }
 
-// The dimension search written step by step with the hardware's extended
-// arithmetic, as the reference for the differential test.
-GeometryResult ReferenceGeometry(std::uint32_t p, std::uint32_t d, double f) {
-  GeometryResult result;
-  const auto rounded_root = [&](long double x) -> std::uint32_t {
-    const long double root = std::nearbyint(std::sqrt(x));
-    if (std::isnan(root) || root >= 9223372036854775808.0L) {
-      result.fault = Fault::kInvalidOperation;
-    } else if (root >= 4294967296.0L) {
-      result.fault = Fault::kPictureTooLarge;
-    }
-    return result.fault == Fault::kNone ? static_cast<std::uint32_t>(root) : 0;
-  };
-  const std::uint32_t g = rounded_root(p);
-  const std::uint32_t root_max = rounded_root(static_cast<long double>(p) * f);
-  if (result.fault != Fault::kNone) return result;
-  if (f == 0) return {{}, Fault::kDivisionByZero};
-  const std::uint32_t root_min = rounded_root(static_cast<long double>(p) / f);
-  if (result.fault != Fault::kNone) return result;
-
-  const std::uint32_t r = g % d;
-  std::uint32_t s = r == 0 ? g : r < d / 2 ? g - r : g + d - r;
-  std::uint32_t up = (r == 0 || r >= d / 2) ? 1 : 0;
-  std::uint32_t w_max = root_max - root_max % d;
-  std::uint32_t w_min = root_min % d == 0 ? root_min : root_min + d - root_min % d;
-  if (w_max * w_min == 0) {
-    s = g % d == 0 ? g : g + d - g % d;
-    w_max = s;
-    up = 1;
-    w_min = p / s + (p % s != 0);
-  }
-  std::uint32_t best_width = 0xFFFFFFFF, best_waste = 0xFFFFFFFF, k = 0;
-  bool stopping = false;
-  while (true) {
-    const std::uint32_t v = (up + k) % 2 == 1 ? s + k * d : s - k * d;
-    if (v == 0) {
-      ++k;
-      if (stopping) break;
-      stopping = true;
-      continue;
-    }
-    const std::uint32_t h = p / v + (p % v != 0);
-    const std::uint32_t waste = v * h - p;
-    if (waste < best_waste && w_min <= v && v <= w_max) {
-      best_waste = waste;
-      best_width = v;
-    }
-    if (stopping) break;
-    if (v > w_max || v < w_min) stopping = true;
-    ++k;
-  }
-  const std::uint32_t w = best_width == 0xFFFFFFFF ? s : best_width;
-  const std::uint32_t h = p / w + (p % w != 0);
-  if (w > 0x7FFFFFFF || h > 0x7FFFFFFF || 54 + 3 * static_cast<std::uint64_t>(w) * h > 0xFFFFFFFFu) {
-    return {{}, Fault::kPictureTooLarge};
-  }
-  return {{w, h}, Fault::kNone};
-}
-
 // Parameters spread over ordinary and extreme values, with exact ties
 // (odd squares with F = 4) and ratios just around the default.
 struct RandomParameters {
@@ -225,11 +166,10 @@ TEST(ChooseGeometryDifferential, MatchesHardwareExtendedReference) {
   for (int i = 0; i < 1'000'000; ++i) {
     const RandomParameters r = Draw(random);
     const GeometryResult actual = ChooseGeometry(r.pixels, r.divisor, r.fraction);
-    const GeometryResult expected = ReferenceGeometry(r.pixels, r.divisor, r.fraction);
+    const test_support::ReferenceResult expected = test_support::ReferenceGeometry(r.pixels, r.divisor, r.fraction);
     const bool same = actual.fault == expected.fault &&
                       (actual.fault != Fault::kNone ||
-                       (actual.dimensions.width == expected.dimensions.width &&
-                        actual.dimensions.height == expected.dimensions.height));
+                       (actual.dimensions.width == expected.width && actual.dimensions.height == expected.height));
     if (!same && ++mismatches <= 5) {
       ADD_FAILURE() << "P=" << r.pixels << " D=" << r.divisor << " F=" << r.fraction;
     }
