@@ -30,12 +30,15 @@ TEST_F(BlockCopyTest, CopiesExactlyTheCountFromThePosition) {
 
 TEST_F(BlockCopyTest, ShortSourceLeavesOnlyWholeBlocks) {
   struct Case {
-    std::size_t present, requested, written;
+    std::size_t present;
+    std::uint64_t requested;
+    std::size_t written;
   } cases[] = {
       {130'000, 200'000, 122'880},  // two whole blocks, the third cannot be read whole
       {100, 1'000, 0},              // less than the one block asked for
       {61'439, 61'440, 0},
       {61'440, 61'441, 61'440},
+      {10, 0xFFFF'FFFFu, 0},        // the largest length a record can state
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.present);

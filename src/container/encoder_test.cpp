@@ -108,7 +108,6 @@ TEST_F(EncoderTest, FailuresMapToTheirStage) {
   files_.AddFile("c.txt", Pattern(100));
   files_.AddFile("c.txt.bmp").write_limit = 100;  // inside the carried bytes
   EXPECT_EQ(Encode("c.txt", ".txt").result, Result::kCopyFailed);
-  EXPECT_EQ(files_.Contents("c.txt.bmp")->size(), 62u);  // the record; no part of a block
 
   files_.AddFile("d.txt", Pattern(100));
   files_.AddFile("d.txt.bmp").write_limit = 54 + 8 + 100 + 1;  // inside the zero fill

@@ -129,8 +129,6 @@ TEST_F(CliTest, DecodingHandMadePictures) {
   Finished cut = Run({"short.bmp"});
   EXPECT_EQ(cut.exit_code, 4);
   EXPECT_EQ(cut.out, "4");
-  const Bytes present = Pattern(130'000);
-  EXPECT_EQ(folder_.Read("short.bmp.bin"), Bytes(present.begin(), present.begin() + 122'880));
 
   folder_.Write("escape.bmp", Picture("x/../../y", 1, {1}));
   EXPECT_EQ(Run({"escape.bmp"}).out, "3");
