@@ -1,13 +1,22 @@
 #!/usr/bin/env python3
-"""Times encoding and decoding against cp on the same bytes, and reports the
-program's peak resident memory for a small and a large input.
+"""Times encoding and decoding against cp of the same file, and reports the
+program's peak resident memory, for a 1 MiB and a 256 MiB input, each into a
+new output and over an existing one.
 
 Usage: bench/throughput.py [PROGRAM] [--rounds N] [--folder DIR]
-Builds nothing: pass the program (default build/release/varnhold).
+Builds nothing: pass the program (default build/release/varnhold). Needs GNU
+time (/usr/bin/time, package `time`) for the peak resident set.
+
+Each round runs every case once, interleaved with cp, so a change in the
+machine's load reaches the program and cp alike; each ratio is the program's
+median over cp's median in the same run. The page cache is NOT flushed: the
+input is read once before the rounds and stays cached, as it is for a file
+just downloaded or just written. Before each timed run, sync writes back the
+previous run's dirty pages, so that no run pays for another's write-back.
 """
 import argparse
 import os
-import resource
+import platform
 import shutil
 import statistics
 import subprocess
@@ -16,22 +25,24 @@ import tempfile
 import time
 
 MiB = 1024 * 1024
+TIME = "/usr/bin/time"
 
 
-def run_measured(argv):
+def run_measured(argv, expected_out=None):
     """Runs argv in the current folder; returns (seconds, the child's peak RSS in KiB).
 
-    GNU time reports the peak RSS: a child forked from this interpreter would
-    count the interpreter's own pages until it execs.
+    GNU time reports the peak RSS of the program itself; a child forked from
+    this interpreter would count the interpreter's pages until it execs.
     """
     report = "rss.txt"
-    # Writing back the previous run's pages would otherwise land in this one.
     os.sync()
     start = time.perf_counter()
-    done = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + argv, stdout=subprocess.DEVNULL)
+    done = subprocess.run([TIME, "-f", "%M", "-o", report] + argv, stdout=subprocess.PIPE)
     elapsed = time.perf_counter() - start
     if done.returncode != 0:
         sys.exit(f"{argv} exited with {done.returncode}")
+    if expected_out is not None and done.stdout.decode() != expected_out:
+        sys.exit(f"{argv} printed {done.stdout!r}, not {expected_out!r}: the output went elsewhere")
     with open(report) as f:
         peak = int(f.read().split()[-1])
     os.remove(report)
@@ -47,7 +58,7 @@ def make_input(path, size):
             left -= piece
 
 
-def drop(folder, *names):
+def remove(*names):
     for name in names:
         try:
             os.remove(name)
@@ -55,45 +66,75 @@ def drop(folder, *names):
             pass
 
 
-def measure(program, folder, size, rounds):
+def same_bytes(a, b):
+    with open(a, "rb") as x, open(b, "rb") as y:
+        while True:
+            p, q = x.read(4 * MiB), y.read(4 * MiB)
+            if p != q:
+                return False
+            if not p:
+                return True
+
+
+def measure(program, size, rounds):
+    """Medians in seconds and peak RSS in KiB, keyed by (case, 'new'|'over')."""
     name = f"input-{size}.bin"
+    picture, restored, copy = name + ".bmp", name + ".bmp.bin", name + ".copy"
     make_input(name, size)
     cp = shutil.which("cp")
-    times = {"encode": [], "decode": [], "cp": []}
-    rss = {"encode": 0, "decode": 0}
+    steps = [
+        ("cp", [cp, name, copy], None, copy),
+        ("encode", [program, name], ".bmp", picture),
+        ("decode", [program, picture], ".bin", restored),
+    ]
+    times, rss = {}, {}
     for _ in range(rounds):
-        drop(folder, name + ".bmp", name + ".bmp.bin", name + ".copy")
-        t, peak = run_measured([program, name])
-        times["encode"].append(t)
-        rss["encode"] = max(rss["encode"], peak)
-        t, peak = run_measured([program, name + ".bmp"])
-        times["decode"].append(t)
-        rss["decode"] = max(rss["decode"], peak)
-        t, _ = run_measured([cp, name, name + ".copy"])
-        times["cp"].append(t)
-    with open(name, "rb") as a, open(name + ".bmp.bin", "rb") as b:
-        if a.read() != b.read():
-            sys.exit("round trip differs")
-    drop(folder, name, name + ".bmp", name + ".bmp.bin", name + ".copy")
+        # A new output each time, then the same runs over the outputs just made.
+        for mode in ("new", "over"):
+            for case, argv, out, made in steps:
+                if mode == "new":
+                    remove(made)
+                t, peak = run_measured(argv, out)
+                times.setdefault((case, mode), []).append(t)
+                rss[(case, mode)] = max(rss.get((case, mode), 0), peak)
+    if not same_bytes(name, restored):
+        sys.exit("round trip differs")
+    remove(name, picture, restored, copy)
     return {k: statistics.median(v) for k, v in times.items()}, rss
+
+
+def folder_type(folder):
+    try:
+        return subprocess.run(["stat", "-f", "-c", "%T", folder], capture_output=True, text=True).stdout.strip()
+    except OSError:
+        return "unknown"
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("program", nargs="?", default="build/release/varnhold")
-    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--rounds", type=int, default=7)
     parser.add_argument("--folder", default=None, help="where the files go (default: a temporary folder)")
     args = parser.parse_args()
+    if not os.access(TIME, os.X_OK):
+        sys.exit(f"{TIME} is missing (package `time`)")
     program = os.path.abspath(args.program)
     folder = args.folder or tempfile.mkdtemp(prefix="varnhold-bench-")
     os.chdir(folder)
-    print(f"program {program}, folder {folder}, {args.rounds} rounds, medians")
+    print(f"program {program}")
+    print(f"folder {folder} ({folder_type(folder)}), Linux {platform.release()}, {os.cpu_count()} CPUs, "
+          f"load {os.getloadavg()[0]:.2f}")
+    print(f"{args.rounds} interleaved rounds, medians; page cache warm, not flushed; sync before each run")
+    print(f"{'input':>8} {'output':>6} {'cp ms':>8} {'encode ms':>10} {'/cp':>5} {'decode ms':>10} {'/cp':>5}"
+          f" {'RSS KiB enc':>12} {'dec':>6}")
     for size in (1 * MiB, 256 * MiB):
-        medians, rss = measure(program, folder, size, args.rounds)
-        print(f"{size // MiB:4d} MiB: encode {medians['encode']*1000:8.1f} ms, decode {medians['decode']*1000:8.1f} ms, "
-              f"cp {medians['cp']*1000:8.1f} ms; encode/cp {medians['encode']/medians['cp']:.2f}, "
-              f"decode/cp {medians['decode']/medians['cp']:.2f}; peak RSS encode {rss['encode']} KiB, "
-              f"decode {rss['decode']} KiB")
+        medians, rss = measure(program, size, args.rounds)
+        for mode in ("new", "over"):
+            cp_time = medians[("cp", mode)]
+            enc, dec = medians[("encode", mode)], medians[("decode", mode)]
+            print(f"{size // MiB:>4} MiB {mode:>6} {cp_time * 1000:8.1f} {enc * 1000:10.1f} {enc / cp_time:5.2f}"
+                  f" {dec * 1000:10.1f} {dec / cp_time:5.2f} {rss[('encode', mode)]:12d} {rss[('decode', mode)]:6d}")
+    print(f"load at the end {os.getloadavg()[0]:.2f}")
     if not args.folder:
         shutil.rmtree(folder)
 

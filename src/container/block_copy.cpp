@@ -2,18 +2,21 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 #include "container/layout.h"
 
 namespace container {
 namespace {
 
+// The copy buffer is static, like the zero fill's block: once an output
+// exists, nothing may fail for want of memory, or a stage's failure would look
+// like a run that wrote nothing. One copy runs at a time.
+std::array<std::uint8_t, kCopyBlockSize> copy_buffer;
+
 bool CopyThroughBuffer(platform::File& source, platform::File& target, std::uint64_t count) {
-  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyBlockSize)));
   while (count > 0) {
     std::size_t block = static_cast<std::size_t>(std::min<std::uint64_t>(count, kCopyBlockSize));
-    if (!source.ReadExact(buffer.data(), block) || !target.WriteAll(buffer.data(), block)) return false;
+    if (!source.ReadExact(copy_buffer.data(), block) || !target.WriteAll(copy_buffer.data(), block)) return false;
     count -= block;
   }
   return true;

@@ -51,7 +51,7 @@ Outcome DecodePicture(platform::FileSystem& files, const std::string& argument) 
   // Everything was read and the output is complete: a failure to release the
   // input cannot change the result.
   static_cast<void>(input->Close());
-  return Succeeded(output->suffix);
+  return Succeeded(std::move(output->suffix));
 }
 
 }  // namespace container

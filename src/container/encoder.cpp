@@ -72,7 +72,7 @@ Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& env
   // Everything was read and the output is complete: a failure to release the
   // input cannot change the result.
   static_cast<void>(input->Close());
-  return Succeeded(output->suffix);
+  return Succeeded(std::move(output->suffix));
 }
 
 }  // namespace container
