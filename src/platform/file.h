@@ -44,7 +44,9 @@ class File {
   /// Writes all `size` bytes at the position; false on any failure.
   [[nodiscard]] virtual bool WriteAll(const void* data, std::size_t size) = 0;
   /// Copies `count` bytes from this file's position to `target`'s position
-  /// without passing them through the process, where the platform can.
+  /// without the process copying them (the kernel moves them, from a mapping
+  /// of this file or file to file), where the platform can. Never raises a
+  /// signal when this file shrinks meanwhile: the copy then fails.
   [[nodiscard]] virtual KernelCopy CopyInKernel(File& target, std::uint64_t count) = 0;
   /// Cuts or extends the file to `length` bytes and moves the position there.
   [[nodiscard]] virtual bool Resize(std::uint64_t length) = 0;
