@@ -3,18 +3,22 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
+#include "platform/file.h"
 #include "program.h"
 
 namespace e2e {
@@ -44,6 +48,76 @@ TEST_F(FaultTest, FullDiskFailsTheStageThatWrites) {
   EXPECT_EQ(decode.out, "4");
   EXPECT_EQ(folder_.Read("a.txt"), Pattern(100));
   EXPECT_EQ(folder_.Read("b.bin"), Pattern(100));
+}
+
+// A 512 KiB tmpfs mounted in a scratch folder while it lives, so a disk fills
+// up during the kernel's copy (a device such as /dev/full is never copied to
+// that way).
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& path) : path_(path) {
+    fs::create_directory(path_);
+    mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=512k") == 0;
+    error_ = mounted_ ? "" : std::strerror(errno);
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  std::string path_, error_;
+  bool mounted_ = false;
+};
+
+TEST_F(FaultTest, DiskFillingDuringTheCopyLeavesWholeBlocks) {
+  const Bytes data = Pattern(300'000);
+  folder_.Write("d.bin", data);
+  ASSERT_EQ(Run("d.bin").exit_code, 0);
+  const Bytes picture = *folder_.Read("d.bin.bmp");
+  SmallDisk disk(folder_ / "small");
+  if (!disk.mounted()) GTEST_SKIP() << "the kernel refused to mount a tmpfs: " << disk.error();
+  struct Row {
+    std::string input, output;
+    const Bytes& input_bytes;
+    const Bytes& complete;  // what the output would have been
+    std::size_t record;     // bytes before the first copied block
+  } rows[] = {
+      {"small/d.bin", "small/d.bin.bmp", data, picture, 62},
+      {"small/d.bin.bmp", "small/d.bin.bmp.bin", picture, data, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.input);
+    for (const auto& entry : fs::directory_iterator(folder_ / "small")) fs::remove(entry.path());
+    folder_.Write(row.input, row.input_bytes);
+    Finished run = Run(row.input);
+    EXPECT_EQ(run.exit_code, 4);
+    EXPECT_EQ(run.out, "4");
+    const Bytes left = folder_.Read(row.output).value_or(Bytes{});
+    ASSERT_GT(left.size(), row.record);
+    EXPECT_EQ((left.size() - row.record) % 61'440, 0u);
+    EXPECT_EQ(left, Bytes(row.complete.begin(), row.complete.begin() + static_cast<long>(left.size())));
+  }
+}
+
+// A mapped source cut short by another process must fail the copy, not raise
+// SIGBUS (which would end this test program).
+TEST(KernelCopyTest, SourceCutShortMeanwhileFailsWithoutASignal) {
+  ScratchFolder folder;
+  const Bytes data = Pattern(3'000'000);
+  folder.Write("in", data);
+  platform::FileSystem& files = platform::RealFileSystem();
+  std::unique_ptr<platform::File> in = files.OpenForReading(folder / "in");
+  std::unique_ptr<platform::File> out = files.OpenForWriting(folder / "out");
+  ASSERT_TRUE(in && out);
+  fs::resize_file(folder / "in", 1'000'000);
+  EXPECT_EQ(in->CopyInKernel(*out, data.size()), platform::KernelCopy::kFailed);
+  const std::optional<std::uint64_t> reached = out->Position();
+  ASSERT_TRUE(reached.has_value());
+  EXPECT_EQ(in->Position(), reached);  // both moved by what was copied
+  EXPECT_LT(*reached, data.size());
+  EXPECT_EQ(folder.Read("out")->size(), *reached);
 }
 
 // The limit is set with SIGXFSZ at its default disposition, which would end
