@@ -1,11 +1,13 @@
 // Win32 file services. Files are opened with share mode 0, so while a run
 // holds a file no other process can open it, and a file another process holds
 // cannot be opened here (a sharing violation, reported as "cannot open").
+// Names arrive as UTF-8 and reach Windows through the wide API.
 #include <windows.h>
 
 #include <algorithm>
 
 #include "platform/file.h"
+#include "platform/wide_win32.h"
 
 namespace platform {
 namespace {
@@ -88,11 +90,37 @@ std::optional<FileIdentity> IdentityOf(HANDLE handle) {
                       (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
 }
 
+// The name handed to the wide API. A full name that reaches MAX_PATH only
+// opens through its "\\?\" form, which Windows takes literally; it is built
+// from GetFullPathNameW, which folds trailing dots and spaces and resolves
+// "." and ".." as Windows does for every ordinary name, so a long name means
+// what the same name would mean if it were short. Short names stay as given:
+// their meaning, devices such as NUL included, is the system's own.
+std::optional<std::wstring> SystemName(const std::string& name) {
+  std::optional<std::wstring> wide = WideFromUtf8(name);
+  if (!wide || wide->empty() || wide->find(L'\0') != std::wstring::npos) return std::nullopt;
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD length = ::GetFullPathNameW(wide->c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length >= full.size()) {
+    full.assign(length, L'\0');
+    length = ::GetFullPathNameW(wide->c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  }
+  if (length == 0 || length >= full.size()) return wide;  // left for the system to refuse
+  full.resize(length);
+  if (full.size() < MAX_PATH) return wide;
+  if (full.starts_with(L"\\\\?\\") || full.starts_with(L"\\\\.\\")) return full;
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
 // Opens `name` with share mode 0. A disk file must tell its identity, or the
 // check that keeps the input from being overwritten could not be made.
 std::unique_ptr<File> OpenUnshared(const std::string& name, DWORD access, DWORD disposition,
                                    bool allow_devices) {
-  HANDLE handle = ::CreateFileA(name.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::optional<std::wstring> system_name = SystemName(name);
+  if (!system_name) return nullptr;
+  HANDLE handle =
+      ::CreateFileW(system_name->c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   bool on_disk = ::GetFileType(handle) == FILE_TYPE_DISK;
   std::optional<FileIdentity> identity = on_disk ? IdentityOf(handle) : FileIdentity{};
@@ -106,7 +134,9 @@ std::unique_ptr<File> OpenUnshared(const std::string& name, DWORD access, DWORD 
 class Win32FileSystem final : public FileSystem {
  public:
   NameKind KindOf(const std::string& name) override {
-    DWORD attributes = ::GetFileAttributesA(name.c_str());
+    std::optional<std::wstring> system_name = SystemName(name);
+    if (!system_name) return NameKind::kMissing;
+    DWORD attributes = ::GetFileAttributesW(system_name->c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return NameKind::kMissing;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NameKind::kDirectory;
     if (attributes & FILE_ATTRIBUTE_DEVICE) return NameKind::kOtherFile;

@@ -1,0 +1,15 @@
+# What makes varnhold.exe a proper Windows program: a UTF-16 entry point, a
+# version resource Explorer shows under Properties, and an application
+# manifest that lets the program use paths longer than MAX_PATH.
+enable_language(RC)
+
+# wmain is the entry point: the command line arrives as UTF-16.
+target_link_options(varnhold PRIVATE -municode)
+
+set(VARNHOLD_VERSION_COMMAS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
+set(VARNHOLD_MANIFEST ${PROJECT_BINARY_DIR}/varnhold.manifest)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/windows/varnhold.manifest.in ${VARNHOLD_MANIFEST} @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/windows/varnhold.rc.in ${PROJECT_BINARY_DIR}/varnhold.rc @ONLY)
+target_sources(varnhold PRIVATE ${PROJECT_BINARY_DIR}/varnhold.rc)
+# The resource compiler does not know that the resource embeds the manifest.
+set_source_files_properties(${PROJECT_BINARY_DIR}/varnhold.rc PROPERTIES OBJECT_DEPENDS ${VARNHOLD_MANIFEST})
