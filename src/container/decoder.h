@@ -10,7 +10,8 @@ namespace container {
 
 /// Restores the file carried by the picture named `argument` beside it, as
 /// `argument + "." + tag`. Nothing in the header is checked; a tag that would
-/// name a file in another folder is refused as a record failure.
+/// name a file in another folder is refused as a record failure. A tag that
+/// is not UTF-8 is read in the system's ANSI code page.
 [[nodiscard]] Outcome DecodePicture(platform::FileSystem& files, const std::string& argument);
 
 }  // namespace container

@@ -40,6 +40,11 @@ TEST_F(DecoderTest, TagNamesTheOutput) {
       {std::string("ab\0cd", 5), ".ab"},    // cut at the first zero byte
       {"..", "..."},                         // dots only extend the picture's own name
       {std::string(255, 'e'), "." + std::string(255, 'e')},
+      {"\xC3\xA9t\xC3\xA9", ".\xC3\xA9t\xC3\xA9"},   // UTF-8 is kept as it is
+      {"\xE9t\xE9", ".\xC3\xA9t\xC3\xA9"},             // anything else is the ANSI code page's
+      {"\xC0\xAF", ".\xC3\x80\xC2\xAF"},               // an overlong form is not UTF-8
+      {"\xED\xA0\x80", ".\xC3\xAD\xC2\xA0\xC2\x80"},  // nor is a surrogate
+      {"\xF0\x9F\x98", ".\xC3\xB0\xC2\x9F\xC2\x98"},  // nor a cut sequence
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.suffix);

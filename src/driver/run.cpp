@@ -15,6 +15,8 @@ namespace {
 
 int ShowUsage(platform::Console& console) {
   console.WriteText(UsageTextCp866(), UsageTextUtf8());
+  // Started by a double click, the window would close before anyone read it.
+  console.HoldWindowOpen(UsagePromptUtf8());
   return kUsage;
 }
 
@@ -35,7 +37,7 @@ int Report(const container::Outcome& outcome, platform::Console& console) {
   };
   switch (outcome.result) {
     case container::Result::kSuccess:
-      console.WriteOut(outcome.suffix);
+      console.WriteName(outcome.suffix);
       return kSuccess;
     case container::Result::kInputUnavailable:
       return fail_with(kInputFailed);

@@ -35,6 +35,10 @@ TEST_F(RunTest, UsageWhenNotExactlyOneExistingFile) {
     EXPECT_EQ(console_.out, UsageTextCp866());
     EXPECT_EQ(console_.error, "");
   }
+  // The window is held open after each usage text, and after nothing else.
+  std::string prompts;
+  for (std::size_t i = 0; i < calls.size(); ++i) prompts += UsagePromptUtf8();
+  EXPECT_EQ(console_.prompts, prompts);
   EXPECT_EQ(files_.FileNames(), std::vector<std::string>{"a.txt"});
 }
 
@@ -77,6 +81,7 @@ TEST_F(RunTest, FailureCodesArePrintedAsOneDigit) {
   EXPECT_EQ(RunWith({"cut.bmp"}), 4);
   EXPECT_EQ(console_.out, "4");
   EXPECT_EQ(console_.error, "");
+  EXPECT_EQ(console_.prompts, "");
 }
 
 TEST_F(RunTest, GenericFailureWritesOnlyToTheErrorStream) {

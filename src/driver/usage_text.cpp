@@ -138,6 +138,8 @@ std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& pos) {
 
 std::string_view UsageTextUtf8() { return kUsageUtf8; }
 
+std::string_view UsagePromptUtf8() { return "Нажмите любую клавишу, чтобы закрыть окно..."; }
+
 std::string ToCp866(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());

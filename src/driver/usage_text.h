@@ -10,6 +10,10 @@ namespace driver {
 /// in CR LF and nothing more needs to be appended when it is written.
 std::string_view UsageTextUtf8();
 
+/// The line that asks a person who started the program by a double click to
+/// press a key after the usage text, in the usage text's language.
+std::string_view UsagePromptUtf8();
+
 /// Converts UTF-8 to code page 866 bytes. ASCII passes through unchanged;
 /// every code point without a CP866 byte, and every malformed byte, becomes '?'.
 std::string ToCp866(std::string_view utf8);

@@ -19,6 +19,15 @@ class Console {
   /// can show them (`utf8`), the stored code page 866 bytes anywhere else
   /// (`cp866`), so scripts and files always receive the same bytes.
   virtual void WriteText(std::string_view cp866, std::string_view utf8) = 0;
+  /// Writes a UTF-8 name part (a suffix) to standard output as the bytes a
+  /// script reads back as that name: ASCII unchanged everywhere, other
+  /// characters in the code page the system's console tools read it in.
+  virtual void WriteName(std::string_view utf8) = 0;
+  /// When the text just written went to a console window that is visible and
+  /// serves this process alone, and standard input is that console too (a
+  /// window that would close as the run ends), shows the UTF-8 `prompt` and
+  /// waits for a key. Returns at once in every other case.
+  virtual void HoldWindowOpen(std::string_view prompt) = 0;
 };
 
 /// The process's own standard streams.

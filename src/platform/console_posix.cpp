@@ -39,6 +39,10 @@ class PosixConsole final : public Console {
   void WriteText(std::string_view cp866, std::string_view utf8) override {
     WriteOut(TerminalShowsUtf8(STDOUT_FILENO) ? utf8 : cp866);
   }
+  // Names are bytes here, and UTF-8 bytes stay what they are.
+  void WriteName(std::string_view utf8) override { WriteOut(utf8); }
+  // A terminal outlives the program; nothing closes with it.
+  void HoldWindowOpen(std::string_view) override {}
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/console.h"
+#include "platform/wide_win32.h"
 
 namespace platform {
 namespace {
@@ -32,10 +33,9 @@ bool WriteToConsoleWindow(std::string_view utf8) {
   HANDLE handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !::GetConsoleMode(handle, &mode)) return false;
-  int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  if (length <= 0) return false;
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+  std::optional<std::wstring> text = WideFromUtf8(utf8);
+  if (!text || text->empty()) return false;
+  const std::wstring& wide = *text;
   const wchar_t* at = wide.data();
   DWORD left = static_cast<DWORD>(wide.size());
   while (left > 0) {
@@ -47,12 +47,59 @@ bool WriteToConsoleWindow(std::string_view utf8) {
   return true;
 }
 
+// True when the console has a window a person can see. IsWindowVisible lives
+// in user32, which is loaded only here: every other run, and every run from
+// a script, starts without the windowing library.
+bool ConsoleWindowVisible() {
+  HWND window = ::GetConsoleWindow();
+  if (window == nullptr) return false;
+  HMODULE user32 = ::LoadLibraryW(L"user32.dll");
+  if (user32 == nullptr) return false;
+  using IsWindowVisibleFunction = BOOL(WINAPI*)(HWND);
+  auto is_visible = reinterpret_cast<IsWindowVisibleFunction>(
+      reinterpret_cast<void*>(::GetProcAddress(user32, "IsWindowVisible")));
+  return is_visible != nullptr && is_visible(window);
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 class Win32Console final : public Console {
  public:
   void WriteOut(std::string_view bytes) override { WriteToHandle(STD_OUTPUT_HANDLE, bytes); }
   void WriteError(std::string_view bytes) override { WriteToHandle(STD_ERROR_HANDLE, bytes); }
   void WriteText(std::string_view cp866, std::string_view utf8) override {
     if (!WriteToConsoleWindow(utf8)) WriteOut(cp866);
+  }
+
+  // `for /F` reads what it captures in the console's output code page; a
+  // process without a console (and a console set to 65001) takes UTF-8.
+  void WriteName(std::string_view utf8) override {
+    const UINT code_page = IsAscii(utf8) ? 0 : ::GetConsoleOutputCP();
+    if (code_page == 0 || code_page == CP_UTF8) {
+      WriteOut(utf8);
+    } else {
+      WriteOut(CodePageFromUtf8(utf8, code_page));
+    }
+  }
+
+  // A console that serves this process alone was made for it, so its window
+  // closes as the run ends. A redirected stream, a hidden window (a launcher
+  // that hides it would wait for ever) or another process on the console
+  // (cmd, a script) means someone else reads the text.
+  void HoldWindowOpen(std::string_view prompt) override {
+    HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0, processes[2];
+    if (!::GetConsoleMode(input, &mode) || !::GetConsoleMode(output, &mode)) return;
+    if (::GetConsoleProcessList(processes, 2) != 1 || !ConsoleWindowVisible()) return;
+    if (!WriteToConsoleWindow(prompt)) return;
+    INPUT_RECORD record;
+    DWORD got = 0;
+    while (::ReadConsoleInputW(input, &record, 1, &got) && got == 1) {
+      if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+    }
   }
 };
 

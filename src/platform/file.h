@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -69,6 +70,11 @@ class FileSystem {
   /// identity before resizing). Nothing when it cannot be created or opened or
   /// another process holds it. Never blocks.
   [[nodiscard]] virtual std::unique_ptr<File> OpenForWriting(const std::string& name) = 0;
+  /// A name part written by a program that kept names in the system's
+  /// single-byte (ANSI) code page, in the form this file system takes names:
+  /// UTF-8 where the system converts names, the bytes unchanged where names
+  /// are plain bytes.
+  [[nodiscard]] virtual std::string NameFromAnsi(std::string_view bytes) = 0;
 };
 
 /// The operating system's file services.

@@ -217,6 +217,9 @@ class PosixFileSystem final : public FileSystem {
   std::unique_ptr<File> OpenForWriting(const std::string& name) override {
     return OpenLocked(name, O_RDWR | O_CREAT);
   }
+
+  // Names here are bytes; none of them is ever converted.
+  std::string NameFromAnsi(std::string_view bytes) override { return std::string(bytes); }
 };
 
 }  // namespace

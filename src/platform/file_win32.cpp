@@ -155,6 +155,10 @@ class Win32FileSystem final : public FileSystem {
     // that it is not the input under another name.
     return OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, /*allow_devices=*/true);
   }
+
+  std::string NameFromAnsi(std::string_view bytes) override {
+    return Utf8FromCodePage(bytes, CP_ACP).value_or(std::string(bytes));
+  }
 };
 
 }  // namespace

@@ -122,4 +122,17 @@ std::unique_ptr<platform::File> MemoryFileSystem::OpenForWriting(const std::stri
   return std::make_unique<MemoryFile>(found->second, true);
 }
 
+std::string MemoryFileSystem::NameFromAnsi(std::string_view bytes) {
+  std::string text;
+  for (unsigned char byte : bytes) {
+    if (byte < 0x80) {
+      text.push_back(static_cast<char>(byte));
+    } else {
+      text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+      text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+  }
+  return text;
+}
+
 }  // namespace test_support

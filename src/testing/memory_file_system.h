@@ -47,6 +47,9 @@ class MemoryFileSystem final : public platform::FileSystem {
   platform::NameKind KindOf(const std::string& name) override;
   std::unique_ptr<platform::File> OpenForReading(const std::string& name) override;
   std::unique_ptr<platform::File> OpenForWriting(const std::string& name) override;
+  /// Stands for a system whose ANSI code page is ISO 8859-1: every byte
+  /// becomes the UTF-8 form of the code point of the same number.
+  std::string NameFromAnsi(std::string_view bytes) override;
 
  private:
   std::map<std::string, std::shared_ptr<Node>> names_;
