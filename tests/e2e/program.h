@@ -37,7 +37,8 @@ struct Launch {
 /// Runs the program under test in `folder` and waits for it.
 Finished RunProgram(const std::string& folder, const Launch& launch);
 
-/// A fresh empty folder, removed with everything in it when destroyed.
+/// A fresh empty folder, removed with everything in it when destroyed. Names
+/// and paths are UTF-8.
 class ScratchFolder {
  public:
   ScratchFolder();

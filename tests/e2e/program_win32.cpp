@@ -1,5 +1,6 @@
-// Starts the program under test on Windows: CreateProcessA with a clean
-// environment block, pipes for both output streams, and no console window.
+// Starts the program under test on Windows: CreateProcessW, so that names
+// outside every code page reach it intact, with a clean environment block,
+// pipes for both output streams, and no console window. Test texts are UTF-8.
 #include <windows.h>
 
 #include <algorithm>
@@ -11,6 +12,16 @@
 
 namespace e2e {
 namespace {
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int size = static_cast<int>(utf8.size());
+  const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
+  if (length <= 0) throw std::invalid_argument("not UTF-8: " + utf8);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, wide.data(), length);
+  return wide;
+}
 
 // Quotes one argument so that the C runtime's command-line splitting gives it
 // back unchanged (backslashes are literal except before a quote).
@@ -45,31 +56,31 @@ std::string WithBackslashes(std::string path) {
 
 // The program sits at VARNHOLD_PROGRAM relative to this test program's folder,
 // which keeps the path valid however the build tree is mapped to drives.
-std::string ProgramPath() {
-  char own[MAX_PATH];
-  DWORD length = ::GetModuleFileNameA(nullptr, own, MAX_PATH);
-  if (length == 0 || length == MAX_PATH) throw std::runtime_error("GetModuleFileNameA");
-  std::string folder(own, length);
-  folder.resize(folder.find_last_of("\\/") + 1);
-  return WithBackslashes(folder + VARNHOLD_PROGRAM);
+std::wstring ProgramPath() {
+  wchar_t own[MAX_PATH];
+  DWORD length = ::GetModuleFileNameW(nullptr, own, MAX_PATH);
+  if (length == 0 || length == MAX_PATH) throw std::runtime_error("GetModuleFileNameW");
+  std::wstring folder(own, length);
+  folder.resize(folder.find_last_of(L"\\/") + 1);
+  return Wide(WithBackslashes(VARNHOLD_PROGRAM)).insert(0, folder);
 }
 
 // "NAME=value\0" entries sorted by name, then one more "\0". SystemRoot and
 // PATH come from this process: Windows programs may fail to start without them.
-std::string EnvironmentBlock(const std::map<std::string, std::string>& extra) {
-  std::map<std::string, std::string> variables;
-  for (const char* inherited : {"SystemRoot", "PATH"}) {
-    char value[32768];
-    DWORD length = ::GetEnvironmentVariableA(inherited, value, sizeof value);
-    if (length > 0 && length < sizeof value) variables[inherited] = std::string(value, length);
+std::wstring EnvironmentBlock(const std::map<std::string, std::string>& extra) {
+  std::map<std::wstring, std::wstring> variables;
+  for (const wchar_t* inherited : {L"SystemRoot", L"PATH"}) {
+    wchar_t value[32768];
+    DWORD length = ::GetEnvironmentVariableW(inherited, value, 32768);
+    if (length > 0 && length < 32768) variables[inherited] = std::wstring(value, length);
   }
-  for (const auto& [name, value] : extra) variables[name] = value;
-  std::string block;
+  for (const auto& [name, value] : extra) variables[Wide(name)] = Wide(value);
+  std::wstring block;
   for (const auto& [name, value] : variables) {
-    block += name + "=" + value;
-    block.push_back('\0');
+    block += name + L"=" + value;
+    block.push_back(L'\0');
   }
-  block.push_back('\0');
+  block.push_back(L'\0');
   return block;
 }
 
@@ -114,26 +125,27 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE nothing_in = ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                                     OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = nothing_in;
   startup.hStdOutput = out.write;
   startup.hStdError = error.write;
 
-  const std::string program = ProgramPath();
-  std::string command_line = QuoteArgument(program);
-  for (const std::string& argument : launch.arguments) command_line += " " + QuoteArgument(argument);
-  std::string environment = EnvironmentBlock(launch.environment);
-  const std::string directory = WithBackslashes(folder);
+  const std::wstring program = ProgramPath();
+  std::wstring command_line = L"\"" + program + L"\"";
+  for (const std::string& argument : launch.arguments) command_line += L" " + Wide(QuoteArgument(argument));
+  std::wstring environment = EnvironmentBlock(launch.environment);
+  const std::wstring directory = Wide(WithBackslashes(folder));
 
   PROCESS_INFORMATION process{};
-  BOOL started = ::CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                  environment.data(), directory.c_str(), &startup, &process);
+  BOOL started = ::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE,
+                                  CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                                  directory.c_str(), &startup, &process);
   if (nothing_in != INVALID_HANDLE_VALUE) ::CloseHandle(nothing_in);
   out.CloseWrite();  // the pipes end when the child's copies close
   error.CloseWrite();
-  if (!started) throw std::runtime_error("CreateProcessA failed for " + program);
+  if (!started) throw std::runtime_error("CreateProcessW failed for " + std::string(VARNHOLD_PROGRAM));
 
   Finished finished;
   std::thread error_reader([&] { finished.error = ReadUntilClosed(error.read); });

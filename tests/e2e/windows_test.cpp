@@ -1,8 +1,11 @@
 // What only Windows does to the program: share mode 0, names the system folds
-// onto other names, and its three path separators.
+// onto other names, its three path separators, names outside the ANSI code
+// page, and paths longer than MAX_PATH.
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include <gtest/gtest.h>
 
@@ -33,6 +36,37 @@ class HeldFile {
  private:
   HANDLE handle_;
 };
+
+std::wstring Wide(const std::string& utf8) {
+  std::u8string text(utf8.begin(), utf8.end());
+  return std::filesystem::path(text).wstring();
+}
+
+// The "\\?\" form of a UTF-8 path, which this test program needs for
+// folders and files longer than MAX_PATH.
+std::wstring Literal(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return L"\\\\?\\" + Wide(path);
+}
+
+void WriteLong(const std::string& path, const Bytes& bytes) {
+  HANDLE file = ::CreateFileW(Literal(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  DWORD put = 0;
+  EXPECT_TRUE(::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr));
+  ::CloseHandle(file);
+}
+
+std::optional<Bytes> ReadLong(const std::string& path) {
+  HANDLE file = ::CreateFileW(Literal(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  Bytes bytes(1 << 16);
+  DWORD got = 0;
+  ::ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+  ::CloseHandle(file);
+  bytes.resize(got);
+  return bytes;
+}
 
 class WindowsTest : public ::testing::Test {
  protected:
@@ -91,6 +125,74 @@ TEST_F(WindowsTest, BackslashAndColonAreSeparators) {
   EXPECT_EQ(Run("my.dir\\notes").out, ".bmp");
   EXPECT_EQ(Run("my.dir\\notes.bmp").out, ".~");
   EXPECT_EQ(folder_.Read("my.dir/notes.bmp.~"), (Bytes{7, 8}));
+}
+
+TEST_F(WindowsTest, NamesOutsideTheCodePageRoundTrip) {
+  for (const std::string name : {"песня.mp3", "τραγούδι.txt", "歌曲.txt", "🎵 song.ogg"}) {
+    SCOPED_TRACE(name);
+    const Bytes carried = Pattern(300, static_cast<unsigned>(name.size()));
+    folder_.Write(name, carried);
+    EXPECT_EQ(Run(name).out, ".bmp");
+    const std::string extension = name.substr(name.rfind('.'));
+    EXPECT_EQ(Run(name + ".bmp").out, extension);
+    EXPECT_EQ(folder_.Read(name + ".bmp" + extension), carried);
+  }
+
+  // A suffix outside ASCII is printed in the console's code page, which is
+  // what for /F reads it back in (the harness gives each run a new console).
+  folder_.Write("naïve.tëxt", {3});
+  ASSERT_EQ(Run("naïve.tëxt").out, ".bmp");
+  char in_console[16];
+  int length = ::WideCharToMultiByte(::GetOEMCP(), 0, L".t\u00EBxt", -1, in_console, 16, nullptr, nullptr);
+  EXPECT_EQ(Run("naïve.tëxt.bmp").out, std::string(in_console, static_cast<std::size_t>(length - 1)));
+  EXPECT_EQ(folder_.Read("naïve.tëxt.bmp.tëxt"), Bytes{3});
+}
+
+TEST_F(WindowsTest, LookAlikeNamesPackTheFileNamed) {
+  // An ANSI command line turns "Ā" into "A": the other file would be packed.
+  folder_.Write("Ārt.txt", {1, 1});
+  folder_.Write("Art.txt", {2, 2});
+  Finished run = Run("Ārt.txt");
+  EXPECT_EQ(run.out, ".bmp");
+  EXPECT_EQ(folder_.Names(), (Names{"Art.txt", "Ārt.txt", "Ārt.txt.bmp"}));
+  EXPECT_EQ(Run("Ārt.txt.bmp").out, ".txt");
+  EXPECT_EQ(folder_.Read("Ārt.txt.bmp.txt"), (Bytes{1, 1}));
+}
+
+TEST_F(WindowsTest, FullPathsBeyondMaxPathRoundTrip) {
+  std::string folder = folder_.path();
+  std::replace(folder.begin(), folder.end(), '/', '\\');
+  while (folder.size() < 200) {
+    folder += "\\" + std::string(60, 'd');
+    ASSERT_TRUE(::CreateDirectoryW(Literal(folder).c_str(), nullptr)) << folder;
+  }
+  const std::string input = folder + "\\" + std::string(300 - folder.size() - 5, 'n') + ".dat";
+  ASSERT_EQ(input.size(), 300u);
+  const Bytes carried = Pattern(5000);
+  WriteLong(input, carried);
+  EXPECT_EQ(Run(input).out, ".bmp");
+  EXPECT_EQ(Run(input + ".bmp").out, ".dat");
+  EXPECT_EQ(ReadLong(input + ".bmp.dat"), carried);
+
+  // Trailing dots are folded there too: an empty tag's "p.bmp." is the
+  // picture itself, which is kept, and the retry name is used.
+  const std::string picture = folder + "\\p.bmp";
+  WriteLong(picture, Picture("", {'d', 'o', 't'}));
+  EXPECT_EQ(Run(picture).out, ".~");
+  EXPECT_EQ(ReadLong(picture), Picture("", {'d', 'o', 't'}));
+  EXPECT_EQ(ReadLong(picture + ".~"), (Bytes{'d', 'o', 't'}));
+}
+
+TEST_F(WindowsTest, AnsiTagRestoresUnderTheNameItsMakerMeant) {
+  // Wine takes the code pages from the locale of the whole test program; the
+  // WindowsCodePage1251 test runs this case with a generated ru_RU.CP1251.
+  if (::GetACP() != 1251) GTEST_SKIP() << "runs as WindowsCodePage1251, where the ANSI code page is 1251";
+  folder_.Write("p.bmp", Picture("\xF2\xE5\xEA\xF1\xF2", {'t'}));  // "текст" in code page 1251
+  Finished run = Run("p.bmp");
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(folder_.Read("p.bmp.текст"), Bytes{'t'});
+  // Printed as the console's code page (866 with this locale) reads it back.
+  EXPECT_EQ(run.out, ".\xE2\xA5\xAA\xE1\xE2");
 }
 
 }  // namespace
