@@ -6,7 +6,10 @@
 #  - shape.bat sets the two geometry variables with set /A and reports
 #    "Fail!" through If ERRORLEVEL 1;
 #  - capture.bat is the documented way to get both the exit code and the
-#    suffix (redirect to a file, then set /P).
+#    suffix (redirect to a file, then set /P);
+#  - open.bat is the advice of docs/platforms.md, run as users do: a drop the
+#    way Explorer starts it (absolute paths with spaces), a name with "&", a
+#    name outside the code page, and a relative name from another folder.
 #
 #   run_examples.sh PROGRAM.exe [wine command...]
 set -euo pipefail
@@ -16,10 +19,12 @@ shift
 wine=("$@")
 [ ${#wine[@]} -gt 0 ] || wine=(wine)
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/varnhold-batch-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+top=$(mktemp -d "${TMPDIR:-/tmp}/varnhold-batch-XXXXXX")
+trap 'rm -rf "$top"' EXIT
+work="$top/my files"  # Explorer quotes a path only when it holds a space
+mkdir "$work"
 cp "$program" "$work/Varnhold.exe"
-for script in drop.bat shape.bat capture.bat; do
+for script in drop.bat shape.bat capture.bat open.bat; do
   sed 's/\r*$/\r/' "$here/$script" >"$work/$script"  # cmd wants CR LF lines
 done
 cd "$work"
@@ -30,15 +35,23 @@ echo spaces >"name with spaces.txt"
 echo retry >retry.txt && mkdir retry.txt.bmp
 echo blocked >blocked.txt && mkdir blocked.txt.bmp blocked.txt.bmp~
 head -c 40 /dev/zero >short.bmp
+head -c 5000 <(yes "a song") >"song one.mp3"
+echo rnb >"R&B.mp3"
+echo notes >"ноты.текст"
+mkdir music && echo tune >music/tune.mp3
+folder=$(winepath -w "$work" 2>/dev/null || echo "Z:${work//\//\\}")
+# What Explorer runs for a file dropped onto a batch file.
+printf '@cmd /c ""%s\\open.bat" "%s\\song one.mp3""\r\n' "$folder" "$folder" >explorer.bat
+printf '@call open.bat "R&B.mp3"\r\n' >ampersand.bat
 
 # Shows one run: the command, exactly what it printed (CRs dropped), and the
 # exit code cmd passed on.
 show() {
   echo "> $*"
   local code=0
-  env -u VARNHOLD_DIVISOR -u VARNHOLD_FRACTION "${wine[@]}" cmd /c "$@" </dev/null >printed || code=$?
-  tr -d '\r' <printed
-  rm printed
+  env -u VARNHOLD_DIVISOR -u VARNHOLD_FRACTION "${wine[@]}" cmd /c "$@" </dev/null >"$top/printed" || code=$?
+  tr -d '\r' <"$top/printed" | sed "s|$(printf '%s' "$folder" | sed 's/[\\.]/\\&/g')|<folder>|g"
+  rm "$top/printed"
   echo
   echo "(exit code $code)"
 }
@@ -55,12 +68,17 @@ transcript=$(
   show shape.bat short.bmp
   show capture.bat song.mp3
   show capture.bat blocked.txt
+  show explorer.bat
+  show ampersand.bat
+  show open.bat ноты.текст
+  (cd music && show ..\\open.bat tune.mp3)
   echo "> pictures"
-  for picture in song.mp3.bmp shape.bin.bmp; do
+  for picture in song.mp3.bmp shape.bin.bmp "song one.mp3.bmp"; do
     echo "$picture $(od -An -tu4 -j18 -N8 "$picture" | xargs)"
   done
   cmp song.mp3 song.mp3.bmp.mp3 && echo "song.mp3.bmp.mp3 restores song.mp3"
   ls
+  ls music
 )
 if ! diff -u "$here/expected.txt" <(printf '%s\n' "$transcript"); then
   echo "FAIL: the batch examples printed something else" >&2
