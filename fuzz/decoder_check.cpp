@@ -37,18 +37,19 @@ Expected ExpectedDecoding(const Bytes& picture) {
   const std::size_t record_end = kHeader + 1 + tag_length + 4;
   if (picture.size() < record_end) return expected;
 
-  std::string tag(picture.begin() + kHeader + 1, picture.begin() + kHeader + 1 + tag_length);
+  std::string tag(picture.data() + kHeader + 1, picture.data() + kHeader + 1 + tag_length);
   tag = tag.substr(0, tag.find('\0'));
   if (container::HasPathSeparator(tag)) return expected;
   expected.suffix = "." + tag;
 
   const std::uint8_t* field = &picture[record_end - 4];
-  const std::uint64_t stated = field[0] | field[1] << 8 | field[2] << 16 | std::uint64_t{field[3]} << 24;
+  const std::uint64_t stated = std::uint64_t{field[0]} | std::uint64_t{field[1]} << 8 | std::uint64_t{field[2]} << 16 |
+                                std::uint64_t{field[3]} << 24;
   const std::size_t present = picture.size() - record_end;
   // A short picture keeps only the whole blocks before the shortfall.
   const std::size_t copied = stated <= present ? stated : present / kBlock * kBlock;
   expected.result = stated <= present ? Result::kSuccess : Result::kCopyFailed;
-  expected.output.assign(picture.begin() + record_end, picture.begin() + record_end + copied);
+  expected.output.assign(picture.data() + record_end, picture.data() + record_end + copied);
   return expected;
 }
 

@@ -28,7 +28,7 @@ namespace fuzz {
 namespace {
 
 // The integer syntax, read one way: spaces, a sign, then a hexadecimal body
-// after its prefix or a decimal body, accumulated in 128 bits.
+// after its prefix or a decimal body; a body past 2^64 - 1 is beyond every limit.
 std::optional<std::int64_t> ReferenceInteger(const std::string& text) {
   std::size_t i = text.find_first_not_of(' ');
   if (i == std::string::npos) return std::nullopt;
@@ -44,26 +44,26 @@ std::optional<std::int64_t> ReferenceInteger(const std::string& text) {
     }
   }
   if (body.empty()) return std::nullopt;
-  unsigned __int128 value = 0;
+  std::uint64_t value = 0;
   for (char c : body) {
     unsigned digit;
     if (c >= '0' && c <= '9') {
-      digit = c - '0';
+      digit = static_cast<unsigned>(c - '0');
     } else if (base == 16 && c >= 'a' && c <= 'f') {
-      digit = c - 'a' + 10;
+      digit = static_cast<unsigned>(c - 'a' + 10);
     } else if (base == 16 && c >= 'A' && c <= 'F') {
-      digit = c - 'A' + 10;
+      digit = static_cast<unsigned>(c - 'A' + 10);
     } else {
       return std::nullopt;
     }
+    if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / base) return std::nullopt;
     value = value * base + digit;
-    if (value > (static_cast<unsigned __int128>(1) << 64)) return std::nullopt;  // stays out of range
   }
-  const unsigned __int128 limit = base == 16 ? (static_cast<unsigned __int128>(1) << 64) - 1
-                                  : negative ? static_cast<unsigned __int128>(1) << 63
-                                             : (static_cast<unsigned __int128>(1) << 63) - 1;
+  const std::uint64_t limit = base == 16 ? std::numeric_limits<std::uint64_t>::max()
+                              : negative ? std::uint64_t{1} << 63
+                                         : (std::uint64_t{1} << 63) - 1;
   if (value > limit) return std::nullopt;
-  std::uint64_t bits = static_cast<std::uint64_t>(value);
+  std::uint64_t bits = value;
   if (negative) bits = 0 - bits;
   return static_cast<std::int64_t>(bits);
 }
@@ -164,7 +164,7 @@ void CompareWithStrtod(const std::string& text, const Decimal& decimal, double p
   }
   const std::size_t first = decimal.digits.find_first_not_of('0');
   const std::size_t significant = first == std::string::npos ? 0 : decimal.digits.size() - first;
-  if (decimal.scale >= 0 && significant + decimal.scale <= 19 && distance != 0) {
+  if (decimal.scale >= 0 && significant + static_cast<std::size_t>(decimal.scale) <= 19 && distance != 0) {
     problems << "an integer below 10^19 was not converted exactly; ";
   }
 }

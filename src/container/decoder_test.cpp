@@ -67,7 +67,7 @@ TEST_F(DecoderTest, TruncatedRecordCreatesNothing) {
   const Bytes whole = Picture("mp3", 7, song_);
   for (std::size_t cut = 0; cut < kHeaderSize + 1 + 3 + 4; ++cut) {
     test_support::MemoryFileSystem files;
-    files.AddFile("t.bmp", Bytes(whole.begin(), whole.begin() + cut));
+    files.AddFile("t.bmp", Bytes(whole.data(), whole.data() + cut));
     EXPECT_EQ(DecodePicture(files, "t.bmp").result, Result::kRecordFailed) << cut;
     EXPECT_EQ(files.FileNames(), std::vector<std::string>{"t.bmp"});
   }

@@ -75,7 +75,7 @@ TEST_F(EncoderTest, StoredTag) {
     ASSERT_EQ(Encode(c.name, c.extension).result, Result::kSuccess);
     const Bytes picture = *files_.Contents(c.name + ".bmp");
     EXPECT_EQ(picture[kHeaderSize], c.tag.size());
-    EXPECT_EQ(Bytes(picture.begin() + 55, picture.begin() + 55 + c.tag.size()), c.tag);
+    EXPECT_EQ(Bytes(picture.data() + 55, picture.data() + 55 + c.tag.size()), c.tag);
   }
 }
 

@@ -151,16 +151,16 @@ TEST(ParseNumberDifferential, MatchesHardwareExtendedArithmetic) {
   for (int i = 0; i < 50'000; ++i) {
     const bool negative = (random() & 1) != 0;
     std::string digits;
-    const int length = 1 + static_cast<int>(random() % 40);
-    for (int j = 0; j < length; ++j) digits += static_cast<char>('0' + random() % 10);
-    const int fraction_digits = static_cast<int>(random() % (length + 1));
+    const std::size_t length = 1 + random() % 40;
+    for (std::size_t j = 0; j < length; ++j) digits += static_cast<char>('0' + random() % 10);
+    const std::size_t fraction_digits = random() % (length + 1);
     const int exponent = static_cast<int>(random() % 1400) - 700;
     std::string text = negative ? "-" : "";
     text += digits.substr(0, digits.size() - fraction_digits) + "." +
             digits.substr(digits.size() - fraction_digits) + "e" + std::to_string(exponent);
     const std::optional<ParsedNumber> actual = ParseNumber(text);
     const std::optional<ParsedNumber> expected =
-        ReferenceParse(negative, digits, fraction_digits, exponent);
+        ReferenceParse(negative, digits, static_cast<int>(fraction_digits), exponent);
     if (!actual || actual->fault != expected->fault ||
         std::bit_cast<std::uint64_t>(actual->value) != std::bit_cast<std::uint64_t>(expected->value)) {
       if (++mismatches <= 5) ADD_FAILURE() << text;

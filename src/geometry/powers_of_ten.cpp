@@ -9,9 +9,9 @@
 namespace geometry {
 namespace {
 
-constexpr int kSmallSteps = 32;   // 10^0 .. 10^31
-constexpr int kMiddleSteps = 16;  // 10^0, 10^32, .. 10^480
-constexpr int kLargeSteps = 10;   // 10^0, 10^512, .. 10^4608 (scales stay below 5120)
+constexpr std::size_t kSmallSteps = 32;   // 10^0 .. 10^31
+constexpr std::size_t kMiddleSteps = 16;  // 10^0, 10^32, .. 10^480
+constexpr std::size_t kLargeSteps = 10;   // 10^0, 10^512, .. 10^4608 (scales stay below 5120)
 
 // `count` (at most 64) bits starting at `bit_index` of a little-endian multi-word magnitude (0 beyond its end).
 std::uint64_t BitsAt(const std::vector<std::uint32_t>& words, std::int64_t bit_index, int count) {
@@ -37,9 +37,9 @@ struct ScaleTables {
 const ScaleTables& Tables() {
   static const ScaleTables tables = [] {
     ScaleTables t;
-    for (int i = 0; i < kSmallSteps; ++i) t.small[i] = PowerOfTen(i);
-    for (int i = 0; i < kMiddleSteps; ++i) t.middle[i] = PowerOfTen(32 * i);
-    for (int i = 0; i < kLargeSteps; ++i) t.large[i] = PowerOfTen(512 * i);
+    for (std::size_t i = 0; i < kSmallSteps; ++i) t.small[i] = PowerOfTen(static_cast<int>(i));
+    for (std::size_t i = 0; i < kMiddleSteps; ++i) t.middle[i] = PowerOfTen(static_cast<int>(32 * i));
+    for (std::size_t i = 0; i < kLargeSteps; ++i) t.large[i] = PowerOfTen(static_cast<int>(512 * i));
     return t;
   }();
   return tables;
@@ -77,9 +77,9 @@ Extended PowerOfTen(int exponent) {
 
 Extended ScaleByPowerOfTen(const Extended& value, int scale, FloatFlags& flags) {
   const ScaleTables& tables = Tables();
-  const int magnitude = std::abs(scale);
+  const auto magnitude = static_cast<std::size_t>(std::abs(scale));
   Extended result = value;
-  const auto apply = [&](int index, const Extended& factor) {
+  const auto apply = [&](std::size_t index, const Extended& factor) {
     if (index == 0) return;  // a factor of one changes nothing
     result = scale > 0 ? Multiply(result, factor, flags) : Divide(result, factor, flags);
   };

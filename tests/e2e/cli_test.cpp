@@ -1,6 +1,7 @@
 // The program as scripts see it: exit codes, exact standard output, and the
 // files each run leaves behind.
 #include <filesystem>
+#include <initializer_list>
 
 #include <gtest/gtest.h>
 
@@ -77,7 +78,7 @@ TEST_F(CliTest, RoundTripUnderSeveralShapes) {
       {{"VARNHOLD_DIVISOR", "$10"}, {"VARNHOLD_FRACTION", "0,75"}},
       {{"VARNHOLD_DIVISOR", "7"}, {"VARNHOLD_FRACTION", "16"}},
   };
-  for (std::size_t size : {0, 1, 300, 61'440, 70'001, 3'000'000}) {
+  for (const std::size_t size : std::initializer_list<std::size_t>{0, 1, 300, 61'440, 70'001, 3'000'000}) {
     const Bytes original = Pattern(size, static_cast<unsigned>(size));
     folder_.Write("r.dat", original);
     for (const auto& environment : settings) {

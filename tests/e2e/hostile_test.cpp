@@ -27,7 +27,7 @@ using Names = std::vector<std::string>;
 
 using test_support::Picture;
 
-Bytes Prefix(const Bytes& bytes, std::size_t size) { return Bytes(bytes.begin(), bytes.begin() + size); }
+Bytes Prefix(const Bytes& bytes, std::size_t size) { return Bytes(bytes.data(), bytes.data() + size); }
 
 class HostileTest : public ::testing::Test {
  protected:
@@ -203,7 +203,7 @@ TEST_F(HostileTest, RandomBytes) {
     for (auto& byte : picture) byte = static_cast<std::uint8_t>(random());
     if (round % 3 == 0 && size > 60) picture[54] = static_cast<std::uint8_t>(random() % 4);  // short tags are likelier to fit
     if (round % 4 == 0 && size > 54 && size >= 59u + picture[54]) {
-      container::StoreLittleEndian32(&picture[55 + picture[54]], random() % 300);
+      container::StoreLittleEndian32(&picture[55 + picture[54]], static_cast<std::uint32_t>(random() % 300));
     }
     SCOPED_TRACE(round);
     Write("r.bmp", picture);
@@ -214,7 +214,7 @@ TEST_F(HostileTest, RandomBytes) {
     Bytes output;
     const std::size_t record_end = size > 54 ? 59u + picture[54] : 0;
     if (record_end > 0 && size >= record_end) {
-      std::string tag(picture.begin() + 55, picture.begin() + record_end - 4);
+      std::string tag(picture.data() + 55, picture.data() + record_end - 4);
       tag = tag.substr(0, tag.find('\0'));
       const std::uint32_t stated = container::LoadLittleEndian32(&picture[record_end - 4]);
       if (tag.find('/') != std::string::npos) {
@@ -224,7 +224,7 @@ TEST_F(HostileTest, RandomBytes) {
       } else {
         code = stated <= size - record_end ? 0 : 4;
         suffix = "." + tag;
-        output = Prefix(Bytes(picture.begin() + record_end, picture.end()), code == 0 ? stated : 0);
+        output = Prefix(Bytes(picture.data() + record_end, picture.data() + size), code == 0 ? stated : 0);
       }
     }
     ++seen[code];

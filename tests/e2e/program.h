@@ -24,8 +24,8 @@ struct Finished {
 
 /// How to start the program.
 struct Launch {
-  explicit Launch(std::vector<std::string> arguments = {}, std::map<std::string, std::string> environment = {})
-      : arguments(std::move(arguments)), environment(std::move(environment)) {}
+  explicit Launch(std::vector<std::string> args = {}, std::map<std::string, std::string> env = {})
+      : arguments(std::move(args)), environment(std::move(env)) {}
 
   std::vector<std::string> arguments;
   std::map<std::string, std::string> environment;  ///< added to a clean environment
