@@ -124,7 +124,8 @@ std::unique_ptr<platform::File> MemoryFileSystem::OpenForWriting(const std::stri
 
 std::string MemoryFileSystem::NameFromAnsi(std::string_view bytes) {
   std::string text;
-  for (unsigned char byte : bytes) {
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x80) {
       text.push_back(static_cast<char>(byte));
     } else {
