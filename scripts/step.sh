@@ -6,3 +6,23 @@ step() {
   "$@"
   echo "--- ${STAGE}: $* took $((SECONDS - start)) s"
 }
+
+# `require TOOL PACKAGE` fails the stage, naming the Debian package, when TOOL
+# is not on the PATH.
+require() {
+  command -v "$1" >/dev/null 2>&1 && return 0
+  echo "FAIL: ${STAGE} needs $1: install the Debian package $2 (scripts/setup.sh does)" >&2
+  exit 1
+}
+
+# `package_holds LISTING PATH...` fails the stage unless a package's file
+# listing (dpkg-deb --contents or an archive listing) names every PATH.
+package_holds() {
+  local listing=$1
+  shift
+  echo "$listing"
+  local expected
+  for expected in "$@"; do
+    grep -q "/$expected\$" <<<"$listing" || { echo "FAIL: ${STAGE}: $expected missing from the package" >&2; exit 1; }
+  done
+}

@@ -1,22 +1,21 @@
 #!/usr/bin/env bash
-# Builds and runs every test suite: the native build, the sanitizer build, and
-# every extra stage in scripts/stages/ (cross builds, fuzzing), timing each.
+# Sets up and runs every test suite: installs the missing Debian packages, then
+# runs the native build, the sanitizer build and every extra stage in
+# scripts/stages/ (cross builds, fuzzing, valgrind, packaging), timing each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-run_stage() {
-  local name=$1
-  shift
-  local start=$SECONDS
-  echo "=== ${name}"
-  "$@"
-  echo "=== ${name}: passed in $((SECONDS - start)) s"
-}
+STAGE=suite
+source scripts/step.sh
 
-run_stage native cmake --workflow --preset default
-run_stage sanitize cmake --workflow --preset sanitize
+step scripts/setup.sh
+# The native stage would only skip the ImageMagick round trip; the full suite
+# insists on it.
+[ -x /usr/bin/convert ] || { echo "FAIL: the suite needs ImageMagick: install the Debian package imagemagick" >&2; exit 1; }
+step cmake --workflow --preset default
+step cmake --workflow --preset sanitize
 for stage in scripts/stages/*.sh; do
   [ -e "$stage" ] || continue
-  run_stage "$(basename "$stage" .sh)" bash "$stage"
+  step bash "$stage"
 done
 echo "=== all test stages passed"

@@ -7,6 +7,9 @@ cd "$(dirname "$0")/../.."
 
 STAGE=aarch64
 source scripts/step.sh
+require aarch64-linux-gnu-g++ g++-aarch64-linux-gnu
+require qemu-aarch64 qemu-user
+require dpkg-deb dpkg-dev
 
 step cmake --preset aarch64
 step cmake --build --preset aarch64
@@ -14,9 +17,6 @@ readelf -h build/aarch64/varnhold | grep -q "Machine: *AArch64" || { echo "FAIL:
 step ctest --preset aarch64
 
 (cd build/aarch64 && step cpack -G DEB -B packages)
-contents=$(dpkg-deb --contents build/aarch64/packages/varnhold_*_arm64.deb)
-echo "$contents"
-for expected in usr/bin/varnhold usr/share/man/man1/varnhold.1; do
-  grep -q "\./$expected\$" <<<"$contents" || { echo "FAIL: $expected missing from the .deb" >&2; exit 1; }
-done
+package_holds "$(dpkg-deb --contents build/aarch64/packages/varnhold_*_arm64.deb)" \
+  usr/bin/varnhold usr/share/man/man1/varnhold.1
 echo "--- aarch64: all passed"

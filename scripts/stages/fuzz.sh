@@ -10,7 +10,10 @@ cd "$(dirname "$0")/../.."
 seconds=${VARNHOLD_FUZZ_SECONDS:-30}
 parallel=${VARNHOLD_FUZZ_JOBS:-2}
 
-cmake --workflow --preset fuzz
+STAGE=fuzz
+source scripts/step.sh
+require clang++ clang
+step cmake --workflow --preset fuzz
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -8,8 +8,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-cmake --preset default >/dev/null
-cmake --build --preset default
+STAGE=valgrind
+source scripts/step.sh
+require valgrind valgrind
+step cmake --preset default
+step cmake --build --preset default
 if ! ldd build/default/varnhold >/dev/null 2>&1; then
   echo "build/default/varnhold is statically linked; memcheck needs a dynamic program" >&2
   exit 1

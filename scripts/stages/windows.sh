@@ -8,6 +8,9 @@ cd "$(dirname "$0")/../.."
 export WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all
 STAGE=windows
 source scripts/step.sh
+require x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+require wine wine
+require localedef locales
 
 step cmake --preset windows
 step cmake --build --preset windows
@@ -34,9 +37,6 @@ if [ "$imports" != "kernel32.dll msvcrt.dll" ]; then
   exit 1
 fi
 (cd build/windows && step cpack -G ZIP -B packages)
-listing=$(cmake -E tar tf build/windows/packages/varnhold-*-win64.zip)
-echo "$listing"
-for expected in bin/varnhold.exe share/man/man1/varnhold.1; do
-  grep -q "/$expected\$" <<<"$listing" || { echo "FAIL: $expected missing from the .zip" >&2; exit 1; }
-done
+package_holds "$(cmake -E tar tf build/windows/packages/varnhold-*-win64.zip)" \
+  bin/varnhold.exe share/man/man1/varnhold.1
 echo "--- windows: all passed"

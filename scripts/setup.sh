@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages of scripts/apt-packages.txt that are missing:
+# with apt-get when run as root, through sudo otherwise. Installs nothing when
+# every package is there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+missing=()
+for package in $(grep -v -E '^\s*(#|$)' scripts/apt-packages.txt); do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [ "$status" = installed ] || missing+=("$package")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "--- setup: every package of scripts/apt-packages.txt is installed"
+  exit 0
+fi
+
+echo "--- setup: the test stages need these missing Debian packages: ${missing[*]}"
+echo "--- setup: (scripts/apt-packages.txt says which stage uses each)"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "FAIL: not root and no sudo; install them by hand" >&2; exit 1; }
+  as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update
+"${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
