@@ -20,10 +20,15 @@ printf 'tune' > "$folder/song.mp3"
 [ "$(sh "$folder/open-restored.sh" "$folder/song.mp3")" = "opened $folder/song.mp3.bmp" ]
 [ "$(sh "$folder/open-restored.sh" "$folder/song.mp3.bmp")" = "opened $folder/song.mp3.bmp.mp3" ]
 cmp "$folder/song.mp3" "$folder/song.mp3.bmp.mp3"
+# A relative name is relative to the caller's folder, not the script's.
+mkdir "$folder/work"
+printf 'verse' > "$folder/work/poem.txt"
+[ "$(cd "$folder/work" && sh ../open-restored.sh poem.txt)" = "opened poem.txt.bmp" ]
+[ -f "$folder/work/poem.txt.bmp" ]
 
 set +e
 sh "$folder/open-restored.sh" "$folder/missing.txt" > "$folder/out" 2>&1
 status=$?
 set -e
 [ "$status" -eq 5 ] && grep -q 'failed with code 5' "$folder/out"
-echo "README script: encodes, decodes, opens the new file, and passes failures on"
+echo "README script: encodes, decodes, opens the new file, takes relative names, and passes failures on"
