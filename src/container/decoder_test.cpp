@@ -49,6 +49,7 @@ TEST_F(DecoderTest, TagNamesTheOutput) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.suffix);
     test_support::MemoryFileSystem files;
+    files.ReadAnsiAsLatin1();
     files.AddFile("p.bmp", Picture(c.tag, 3, {1, 2, 3}));
     Outcome outcome = DecodePicture(files, "p.bmp");
     EXPECT_EQ(outcome.result, Result::kSuccess);

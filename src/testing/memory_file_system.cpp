@@ -123,6 +123,7 @@ std::unique_ptr<platform::File> MemoryFileSystem::OpenForWriting(const std::stri
 }
 
 std::string MemoryFileSystem::NameFromAnsi(std::string_view bytes) {
+  if (!ansi_is_latin1_) return std::string(bytes);
   std::string text;
   for (const char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);

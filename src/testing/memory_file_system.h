@@ -47,14 +47,17 @@ class MemoryFileSystem final : public platform::FileSystem {
   platform::NameKind KindOf(const std::string& name) override;
   std::unique_ptr<platform::File> OpenForReading(const std::string& name) override;
   std::unique_ptr<platform::File> OpenForWriting(const std::string& name) override;
-  /// Stands for a system whose ANSI code page is ISO 8859-1: every byte
-  /// becomes the UTF-8 form of the code point of the same number.
+  /// Keeps the bytes, as POSIX systems do; after `ReadAnsiAsLatin1` it stands
+  /// for a system whose ANSI code page is ISO 8859-1: every byte becomes the
+  /// UTF-8 form of the code point of the same number.
   std::string NameFromAnsi(std::string_view bytes) override;
+  void ReadAnsiAsLatin1() { ansi_is_latin1_ = true; }
 
  private:
   std::map<std::string, std::shared_ptr<Node>> names_;
   std::set<std::string> refused_;
   std::uint64_t next_index_ = 1;
+  bool ansi_is_latin1_ = false;
 };
 
 }  // namespace test_support
