@@ -16,5 +16,5 @@ if(WIN32)
   # The C runtime's text mode turns "\n" into "\r\n" on standard output, and
   # CTest's test discovery would then read names ending in "\r". Every test
   # program that uses gtest_main compiles this in and writes plain bytes.
-  target_sources(gtest_main INTERFACE ${CMAKE_CURRENT_LIST_DIR}/binary_stdout_win32.cpp)
+  target_sources(gtest_main INTERFACE ${PROJECT_SOURCE_DIR}/src/testing/binary_stdout_win32.cpp)
 endif()
