@@ -71,7 +71,8 @@ Outcome DecodePicture(platform::FileSystem& files, const std::string& argument) 
   if (!record) return Failed(Result::kRecordFailed);
   // Tags are stored as UTF-8; one that is not was written by a tool that kept
   // names in the system's ANSI code page, and means the name read in it.
-  const std::string extension = "." + (IsUtf8(record->tag) ? record->tag : files.NameFromAnsi(record->tag));
+  std::string extension = ".";
+  extension += IsUtf8(record->tag) ? record->tag : files.NameFromAnsi(record->tag);
   // The output name is the picture's name plus the tag, so a separator in the
   // tag would reach into another folder.
   if (HasPathSeparator(extension)) {
