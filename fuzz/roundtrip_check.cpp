@@ -51,7 +51,9 @@ std::string CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
   test_support::MemoryFileSystem files;
   files.AddDirectory("f");
   files.AddFile(input, content);
-  files.AddFile(picture).write_limit = kPictureLimit;
+  // Longer than the input, so it is never taken for the input under another name.
+  const Bytes placeholder(content.size() + 1);
+  files.AddFile(picture, placeholder).write_limit = kPictureLimit;
   test_support::MemoryEnvironment environment;
   if (!divisor.empty()) environment.variables["VARNHOLD_DIVISOR"] = divisor;
   if (!fraction.empty()) environment.variables["VARNHOLD_FRACTION"] = fraction;
@@ -63,7 +65,7 @@ std::string CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
   if (files.Contents(input) != content) problems << "the input changed; ";
   if (!console.error.empty()) {
     // The settings make the shape undefined: nothing may have been written.
-    if (encoded != 1 || !console.out.empty() || !stored.empty()) problems << "a fault that was not clean; ";
+    if (encoded != 1 || !console.out.empty() || stored != placeholder) problems << "a fault that was not clean; ";
     return problems.str();
   }
   if (encoded == 4 && stored.size() >= container::kHeaderSize) {

@@ -17,10 +17,13 @@ struct CreatedOutput {
 /// The one place that opens output files. Creates `argument + suffix`, or
 /// failing that `argument + suffix + kRetrySuffix`, emptying a file that already exists.
 /// A name that reaches `input` itself (a link, or a name the platform folds
-/// onto it) counts as one that cannot be created, and is never emptied.
-/// Nothing when both names fail.
+/// onto it) counts as one that cannot be created, and is never emptied; so
+/// does an existing file whose length and first block equal the input's,
+/// since some file systems hide that two names are one file. A file this call
+/// created and could not use is removed again. Nothing when both names fail.
+/// `input`'s position is unchanged.
 [[nodiscard]] std::optional<CreatedOutput> CreateOutput(platform::FileSystem& files, const std::string& argument,
-                                          const std::string& suffix, const platform::File& input);
+                                                        const std::string& suffix, platform::File& input);
 
 }  // namespace container
 

@@ -27,6 +27,44 @@ TEST(CreateOutputTest, NameReachingTheInputIsNeverEmptied) {
   EXPECT_EQ(files.Contents("in"), (Bytes{1, 2, 3}));
 }
 
+// Where inode numbers are not stable, a second name of the input shows an
+// identity of its own; only its length and first block give it away.
+TEST(CreateOutputTest, NameWhoseIdentityHidesTheInputIsNeverEmptied) {
+  test_support::MemoryFileSystem files;
+  files.AddFile("in", {1, 2, 3});
+  files.AddUnrecognisableLink("in.bmp", "in");
+  auto input = files.OpenForReading("in");
+  files.Find("in")->open = false;
+  std::uint8_t first;
+  ASSERT_TRUE(input->ReadExact(&first, 1));
+  auto output = CreateOutput(files, "in", ".bmp", *input);
+  ASSERT_TRUE(output.has_value());
+  EXPECT_EQ(output->suffix, ".bmp~");
+  EXPECT_EQ(files.Contents("in"), (Bytes{1, 2, 3}));
+  EXPECT_EQ(input->Position(), 1u);  // the copy goes on from where the input was
+  output.reset();
+
+  files.AddFile("in.x", {1, 2, 4});  // same length, other bytes: an ordinary file, emptied
+  EXPECT_EQ(CreateOutput(files, "in", ".x", *input)->suffix, ".x");
+  EXPECT_EQ(files.Contents("in.x"), Bytes{});
+}
+
+// Another process takes hold of a name in the moment between this run
+// creating it and holding it: the run removes the file it made, and only that.
+TEST(CreateOutputTest, CreatedFileThatCannotBeUsedIsRemoved) {
+  test_support::MemoryFileSystem files;
+  files.AddFile("in", {1});
+  auto input = files.OpenForReading("in");
+  files.HoldOnCreation("in.x");
+  EXPECT_EQ(CreateOutput(files, "in", ".x", *input)->suffix, ".x~");
+  EXPECT_EQ(files.FileNames(), (std::vector<std::string>{"in", "in.x~"}));
+
+  files.HoldOnCreation("in.y");
+  files.HoldOnCreation("in.y~");
+  EXPECT_FALSE(CreateOutput(files, "in", ".y", *input).has_value());
+  EXPECT_EQ(files.FileNames(), (std::vector<std::string>{"in", "in.x~"}));
+}
+
 TEST(CreateOutputTest, ExistingFileIsEmptiedAndHeldNamesAreSkipped) {
   test_support::MemoryFileSystem files;
   files.AddFile("in", {1});
@@ -40,6 +78,7 @@ TEST(CreateOutputTest, ExistingFileIsEmptiedAndHeldNamesAreSkipped) {
   files.AddFile("in.y").held_elsewhere = true;
   files.RefuseCreation("in.z");
   EXPECT_EQ(CreateOutput(files, "in", ".y", *input)->suffix, ".y~");
+  EXPECT_NE(files.Find("in.y"), nullptr);  // there before the run: never removed
   EXPECT_EQ(CreateOutput(files, "in", ".z", *input)->suffix, ".z~");
 }
 

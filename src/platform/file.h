@@ -49,10 +49,18 @@ class File {
   /// of this file or file to file), where the platform can. Never raises a
   /// signal when this file shrinks meanwhile: the copy then fails.
   [[nodiscard]] virtual KernelCopy CopyInKernel(File& target, std::uint64_t count) = 0;
+  /// Moves the position to `position`; false when it cannot be moved.
+  [[nodiscard]] virtual bool Seek(std::uint64_t position) = 0;
   /// Cuts or extends the file to `length` bytes and moves the position there.
   [[nodiscard]] virtual bool Resize(std::uint64_t length) = 0;
   /// Releases the file; false when written data may not have reached it.
   [[nodiscard]] virtual bool Close() = 0;
+};
+
+/// What opening an output name did.
+struct OutputOpening {
+  std::unique_ptr<File> file;  ///< open and held exclusively; nothing when the name cannot be used
+  bool created = false;        ///< this call made the file: the name did not exist before
 };
 
 /// The file services a run needs. Tests substitute a double.
@@ -65,11 +73,16 @@ class FileSystem {
   /// open. Nothing when it cannot be opened, is not a regular file, or another
   /// process holds it. Never blocks.
   [[nodiscard]] virtual std::unique_ptr<File> OpenForReading(const std::string& name) = 0;
-  /// Opens or creates a file for reading and writing, held exclusively while
-  /// open, and leaves existing contents in place (so the caller can check the
-  /// identity before resizing). Nothing when it cannot be created or opened or
-  /// another process holds it. Never blocks.
-  [[nodiscard]] virtual std::unique_ptr<File> OpenForWriting(const std::string& name) = 0;
+  /// Opens a file for reading and writing, held exclusively while open. A
+  /// missing name is created exclusively, so a file another process makes at
+  /// the same moment is never taken for a new one; an existing name is opened
+  /// without creating anything and its contents are left in place (so the
+  /// caller can check what it is before emptying it). `created` is also true
+  /// when the file was made but another process took hold of it first: the
+  /// caller then removes it. Never blocks.
+  [[nodiscard]] virtual OutputOpening OpenForWriting(const std::string& name) = 0;
+  /// Removes the name `name`; false when it cannot be removed.
+  [[nodiscard]] virtual bool Remove(const std::string& name) = 0;
   /// A name part written by a program that kept names in the system's
   /// single-byte (ANSI) code page, in the form this file system takes names:
   /// UTF-8 where the system converts names, the bytes unchanged where names

@@ -64,6 +64,10 @@ class PosixFile final : public File {
     return CopyFileRange(*to, count - copied, copied > 0);
   }
 
+  bool Seek(std::uint64_t position) override {
+    return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) >= 0;
+  }
+
   bool Resize(std::uint64_t length) override {
     // Like O_TRUNC, resizing leaves devices alone: writing to one is still
     // meaningful (and fails where the device does).
@@ -179,10 +183,12 @@ class PosixFile final : public File {
   bool regular_;
 };
 
-// Opens `name` without blocking (a FIFO must not hang the run) and takes an
-// exclusive advisory lock, so two runs never share a file.
-std::unique_ptr<PosixFile> OpenLocked(const std::string& name, int flags) {
-  int fd = ::open(name.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+// Files are opened without blocking (a FIFO must not hang the run).
+constexpr int kOpenFlags = O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+
+// Takes an exclusive advisory lock on `fd`, so two runs never share a file;
+// closes it and gives nothing when the file is not one to use.
+std::unique_ptr<PosixFile> Hold(int fd) {
   if (fd < 0) return nullptr;
   struct stat status;
   if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode) || S_ISFIFO(status.st_mode) ||
@@ -193,6 +199,10 @@ std::unique_ptr<PosixFile> OpenLocked(const std::string& name, int flags) {
   int status_flags = ::fcntl(fd, F_GETFL);
   if (status_flags >= 0) ::fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK);
   return std::make_unique<PosixFile>(fd, status);
+}
+
+std::unique_ptr<PosixFile> OpenLocked(const std::string& name, int flags) {
+  return Hold(::open(name.c_str(), flags | kOpenFlags));
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -214,12 +224,19 @@ class PosixFileSystem final : public FileSystem {
     return file;
   }
 
-  std::unique_ptr<File> OpenForWriting(const std::string& name) override {
-    return OpenLocked(name, O_RDWR | O_CREAT);
+  OutputOpening OpenForWriting(const std::string& name) override {
+    // O_EXCL also refuses a symbolic link under the name, dangling or not; the
+    // second open then follows it, and fails for a dangling one.
+    int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, 0666);
+    if (fd >= 0) return {Hold(fd), true};
+    if (errno != EEXIST) return {};
+    return {OpenLocked(name, O_RDWR), false};
   }
 
   // Names here are bytes; none of them is ever converted.
   std::string NameFromAnsi(std::string_view bytes) override { return std::string(bytes); }
+
+  bool Remove(const std::string& name) override { return ::unlink(name.c_str()) == 0; }
 };
 
 }  // namespace

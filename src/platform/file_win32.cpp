@@ -63,6 +63,12 @@ class Win32File final : public File {
 
   KernelCopy CopyInKernel(File&, std::uint64_t) override { return KernelCopy::kUnavailable; }
 
+  bool Seek(std::uint64_t position) override {
+    LARGE_INTEGER target;
+    target.QuadPart = static_cast<LONGLONG>(position);
+    return ::SetFilePointerEx(handle_, target, nullptr, FILE_BEGIN) != 0;
+  }
+
   bool Resize(std::uint64_t length) override {
     // Devices such as NUL have no length; writing to them still means something.
     if (!on_disk_) return true;
@@ -115,12 +121,14 @@ std::optional<std::wstring> SystemName(const std::string& name) {
 
 // Opens `name` with share mode 0. A disk file must tell its identity, or the
 // check that keeps the input from being overwritten could not be made.
+// `opened` tells whether the name was reached at all, even if it is then refused.
 std::unique_ptr<File> OpenUnshared(const std::string& name, DWORD access, DWORD disposition,
-                                   bool allow_devices) {
+                                   bool allow_devices, bool* opened = nullptr) {
   std::optional<std::wstring> system_name = SystemName(name);
   if (!system_name) return nullptr;
   HANDLE handle =
       ::CreateFileW(system_name->c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened != nullptr) *opened = handle != INVALID_HANDLE_VALUE;
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   bool on_disk = ::GetFileType(handle) == FILE_TYPE_DISK;
   std::optional<FileIdentity> identity = on_disk ? IdentityOf(handle) : FileIdentity{};
@@ -150,14 +158,25 @@ class Win32FileSystem final : public FileSystem {
     return file;
   }
 
-  std::unique_ptr<File> OpenForWriting(const std::string& name) override {
-    // OPEN_ALWAYS keeps an existing file's bytes until the caller has checked
-    // that it is not the input under another name.
-    return OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, /*allow_devices=*/true);
+  OutputOpening OpenForWriting(const std::string& name) override {
+    // CREATE_NEW tells a name this run made from one that was there, and share
+    // mode 0 holds the new file from the moment it exists. OPEN_EXISTING keeps
+    // an existing file's bytes until the caller has checked what it is.
+    OutputOpening opening;
+    opening.file = OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, /*allow_devices=*/true,
+                                &opening.created);
+    if (opening.created || ::GetLastError() != ERROR_FILE_EXISTS) return opening;
+    opening.file = OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, /*allow_devices=*/true);
+    return opening;
   }
 
   std::string NameFromAnsi(std::string_view bytes) override {
     return Utf8FromCodePage(bytes, CP_ACP).value_or(std::string(bytes));
+  }
+
+  bool Remove(const std::string& name) override {
+    std::optional<std::wstring> system_name = SystemName(name);
+    return system_name && ::DeleteFileW(system_name->c_str()) != 0;
   }
 };
 

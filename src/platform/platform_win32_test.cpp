@@ -52,7 +52,7 @@ TEST_F(Win32PlatformTest, KindsOfNames) {
   EXPECT_EQ(files_.KindOf(Path("dir")), NameKind::kDirectory);
   EXPECT_EQ(files_.KindOf(Path("missing")), NameKind::kMissing);
   EXPECT_EQ(files_.OpenForReading(Path("dir")), nullptr);
-  EXPECT_EQ(files_.OpenForWriting(Path("dir")), nullptr);
+  EXPECT_EQ(files_.OpenForWriting(Path("dir")).file, nullptr);
   EXPECT_EQ(files_.OpenForReading(Path("missing")), nullptr);
 }
 
@@ -63,11 +63,13 @@ TEST_F(Win32PlatformTest, OutputKeepsItsBytesUntilResizedAndKnowsItsIdentity) {
   ASSERT_NE(input, nullptr);
   EXPECT_EQ(input->Length(), 8u);
   // Held without sharing: no second handle, under any of its names.
-  EXPECT_EQ(files_.OpenForWriting(Path("alias.bin")), nullptr);
+  EXPECT_EQ(files_.OpenForWriting(Path("alias.bin")).file, nullptr);
   const FileIdentity identity = input->Identity();
   ASSERT_TRUE(input->Close());
 
-  auto output = files_.OpenForWriting(Path("alias.bin"));
+  OutputOpening opening = files_.OpenForWriting(Path("alias.bin"));
+  EXPECT_FALSE(opening.created);
+  std::unique_ptr<File>& output = opening.file;
   ASSERT_NE(output, nullptr);
   EXPECT_EQ(output->Identity(), identity);
   EXPECT_EQ(output->Length(), 8u);

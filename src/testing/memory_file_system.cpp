@@ -8,13 +8,13 @@ namespace {
 
 class MemoryFile final : public platform::File {
  public:
-  MemoryFile(std::shared_ptr<MemoryFileSystem::Node> node, bool writable)
-      : node_(std::move(node)), writable_(writable) {
+  MemoryFile(std::shared_ptr<MemoryFileSystem::Node> node, platform::FileIdentity identity, bool writable)
+      : node_(std::move(node)), identity_(identity), writable_(writable) {
     node_->open = true;
   }
   ~MemoryFile() override { node_->open = false; }
 
-  platform::FileIdentity Identity() const override { return {1, node_->index}; }
+  platform::FileIdentity Identity() const override { return identity_; }
   std::optional<std::uint64_t> Length() override { return node_->bytes.size(); }
   std::optional<std::uint64_t> Position() override { return position_; }
 
@@ -40,6 +40,11 @@ class MemoryFile final : public platform::File {
 
   platform::KernelCopy CopyInKernel(platform::File&, std::uint64_t) override { return platform::KernelCopy::kUnavailable; }
 
+  bool Seek(std::uint64_t position) override {
+    position_ = static_cast<std::size_t>(position);
+    return true;
+  }
+
   bool Resize(std::uint64_t length) override {
     if (!writable_) return false;
     node_->bytes.resize(length);
@@ -51,6 +56,7 @@ class MemoryFile final : public platform::File {
 
  private:
   std::shared_ptr<MemoryFileSystem::Node> node_;
+  platform::FileIdentity identity_;
   bool writable_;
   std::size_t position_ = 0;
 };
@@ -62,6 +68,7 @@ MemoryFileSystem::Node& MemoryFileSystem::AddFile(const std::string& name, std::
   node->bytes = std::move(bytes);
   node->index = next_index_++;
   names_[name] = node;
+  own_index_.erase(name);
   return *node;
 }
 
@@ -73,6 +80,21 @@ MemoryFileSystem::Node& MemoryFileSystem::AddDirectory(const std::string& name) 
 
 void MemoryFileSystem::AddLink(const std::string& alias, const std::string& name) {
   names_[alias] = names_.at(name);
+}
+
+bool MemoryFileSystem::Remove(const std::string& name) {
+  own_index_.erase(name);
+  return names_.erase(name) > 0;
+}
+
+void MemoryFileSystem::AddUnrecognisableLink(const std::string& alias, const std::string& name) {
+  AddLink(alias, name);
+  own_index_[alias] = next_index_++;
+}
+
+platform::FileIdentity MemoryFileSystem::IdentityOf(const std::string& name) const {
+  auto own = own_index_.find(name);
+  return {1, own != own_index_.end() ? own->second : names_.at(name)->index};
 }
 
 MemoryFileSystem::Node* MemoryFileSystem::Find(const std::string& name) {
@@ -106,20 +128,21 @@ std::unique_ptr<platform::File> MemoryFileSystem::OpenForReading(const std::stri
       found->second->open) {
     return nullptr;
   }
-  return std::make_unique<MemoryFile>(found->second, false);
+  return std::make_unique<MemoryFile>(found->second, IdentityOf(name), false);
 }
 
-std::unique_ptr<platform::File> MemoryFileSystem::OpenForWriting(const std::string& name) {
-  if (refused_.count(name) > 0) return nullptr;
+platform::OutputOpening MemoryFileSystem::OpenForWriting(const std::string& name) {
+  if (refused_.count(name) > 0) return {};
   auto found = names_.find(name);
-  if (found == names_.end()) {
-    AddFile(name);
+  const bool created = found == names_.end();
+  if (created) {
+    AddFile(name).held_elsewhere = held_on_creation_.count(name) > 0;
     found = names_.find(name);
   }
   const Node& node = *found->second;
   // An open file is held exclusively, by this run as by any other.
-  if (node.directory || node.held_elsewhere || node.open) return nullptr;
-  return std::make_unique<MemoryFile>(found->second, true);
+  if (node.directory || node.held_elsewhere || node.open) return {nullptr, created};
+  return {std::make_unique<MemoryFile>(found->second, IdentityOf(name), true), created};
 }
 
 std::string MemoryFileSystem::NameFromAnsi(std::string_view bytes) {

@@ -34,8 +34,13 @@ class MemoryFileSystem final : public platform::FileSystem {
   Node& AddDirectory(const std::string& name);
   /// Makes `alias` another name of the file `name` (as a hard or symbolic link).
   void AddLink(const std::string& alias, const std::string& name);
+  /// Makes `alias` another name of the file `name` that reports an identity of
+  /// its own, as file systems without stable inode numbers do.
+  void AddUnrecognisableLink(const std::string& alias, const std::string& name);
   /// Makes creating `name` fail, as a name in a missing folder does.
   void RefuseCreation(const std::string& name) { refused_.insert(name); }
+  /// Lets another process take hold of `name` the moment this run creates it.
+  void HoldOnCreation(const std::string& name) { held_on_creation_.insert(name); }
 
   /// The file behind `name`, or nullptr.
   Node* Find(const std::string& name);
@@ -46,7 +51,8 @@ class MemoryFileSystem final : public platform::FileSystem {
 
   platform::NameKind KindOf(const std::string& name) override;
   std::unique_ptr<platform::File> OpenForReading(const std::string& name) override;
-  std::unique_ptr<platform::File> OpenForWriting(const std::string& name) override;
+  platform::OutputOpening OpenForWriting(const std::string& name) override;
+  bool Remove(const std::string& name) override;
   /// Keeps the bytes, as POSIX systems do; after `ReadAnsiAsLatin1` it stands
   /// for a system whose ANSI code page is ISO 8859-1: every byte becomes the
   /// UTF-8 form of the code point of the same number.
@@ -54,8 +60,12 @@ class MemoryFileSystem final : public platform::FileSystem {
   void ReadAnsiAsLatin1() { ansi_is_latin1_ = true; }
 
  private:
+  platform::FileIdentity IdentityOf(const std::string& name) const;
+
   std::map<std::string, std::shared_ptr<Node>> names_;
+  std::map<std::string, std::uint64_t> own_index_;  ///< names that do not show their file's index
   std::set<std::string> refused_;
+  std::set<std::string> held_on_creation_;
   std::uint64_t next_index_ = 1;
   bool ansi_is_latin1_ = false;
 };

@@ -109,7 +109,7 @@ TEST(KernelCopyTest, SourceCutShortMeanwhileFailsWithoutASignal) {
   folder.Write("in", data);
   platform::FileSystem& files = platform::RealFileSystem();
   std::unique_ptr<platform::File> in = files.OpenForReading(folder / "in");
-  std::unique_ptr<platform::File> out = files.OpenForWriting(folder / "out");
+  std::unique_ptr<platform::File> out = files.OpenForWriting(folder / "out").file;
   ASSERT_TRUE(in && out);
   fs::resize_file(folder / "in", 1'000'000);
   EXPECT_EQ(in->CopyInKernel(*out, data.size()), platform::KernelCopy::kFailed);
