@@ -3,12 +3,30 @@
 include(GNUInstallDirs)
 
 install(TARGETS varnhold RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/docs/varnhold.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(WIN32)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/varnhold.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+  # Debian installs manual pages compressed; -n keeps the name and time out of
+  # the gzip header, so the package is the same on every build.
+  set(VARNHOLD_MAN_PAGE ${PROJECT_BINARY_DIR}/varnhold.1.gz)
+  add_custom_command(OUTPUT ${VARNHOLD_MAN_PAGE}
+                     COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${PROJECT_SOURCE_DIR}/docs/varnhold.1
+                             ${VARNHOLD_MAN_PAGE}
+                     DEPENDS ${PROJECT_SOURCE_DIR}/docs/varnhold.1
+                     VERBATIM)
+  add_custom_target(man_page ALL DEPENDS ${VARNHOLD_MAN_PAGE})
+  install(FILES ${VARNHOLD_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 
 set(CPACK_PACKAGE_NAME varnhold)
 set(CPACK_PACKAGE_VENDOR "Varnhold")
 set(CPACK_PACKAGE_CONTACT "Varnhold developers <varnhold@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Packs any file into a 24-bit BMP picture and unpacks it again")
+# The package's long description; CPack puts the summary above it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Varnhold packs any file of up to 256 MiB into an uncompressed 24-bit BMP
+picture, and unpacks such a picture back into the exact file it carries.
+A run takes one file name, writes one new file beside it and reports
+through its exit code and the suffix it appended, for use from scripts.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
 

@@ -18,5 +18,5 @@ step ctest --preset aarch64
 
 (cd build/aarch64 && step cpack -G DEB -B packages)
 package_holds "$(dpkg-deb --contents build/aarch64/packages/varnhold_*_arm64.deb)" \
-  usr/bin/varnhold usr/share/man/man1/varnhold.1
+  usr/bin/varnhold usr/share/man/man1/varnhold.1.gz
 echo "--- aarch64: all passed"

@@ -20,7 +20,7 @@ trap 'rm -rf "$stage"' EXIT
 step cmake --install "$build" --prefix "$stage/usr"
 (cd "$stage" && find . -type f | sort)
 test -x "$stage/usr/bin/varnhold"
-test -f "$stage/usr/share/man/man1/varnhold.1"
+test -f "$stage/usr/share/man/man1/varnhold.1.gz"
 
 # The installed program works from its new place.
 head -c 5000 /dev/urandom >"$stage/sample.dat"
@@ -30,7 +30,7 @@ cmp "$stage/sample.dat" "$stage/sample.dat.bmp.dat"
 
 # The page renders without a single warning, with every section in place.
 # man's own complaints are shown whatever its exit status.
-if ! page=$(MANWIDTH=80 man -l "$stage/usr/share/man/man1/varnhold.1" 2>"$stage/man-warnings") \
+if ! page=$(MANWIDTH=80 man -l "$stage/usr/share/man/man1/varnhold.1.gz" 2>"$stage/man-warnings") \
   || [ -s "$stage/man-warnings" ]; then
   cat "$stage/man-warnings" >&2
   echo "FAIL: install: the manual page does not render cleanly" >&2
@@ -43,5 +43,5 @@ echo "manual page renders: $(wc -l <<<"$page") lines"
 
 (cd "$build" && step cpack -G DEB -B packages)
 package_holds "$(dpkg-deb --contents "$build"/packages/varnhold_*.deb)" \
-  usr/bin/varnhold usr/share/man/man1/varnhold.1
+  usr/bin/varnhold usr/share/man/man1/varnhold.1.gz
 echo "--- install: all passed"
