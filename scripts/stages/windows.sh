@@ -6,6 +6,13 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 export WINEPREFIX=$PWD/build/windows/wineprefix WINEDEBUG=-all
+# Wine stores a Windows file name through the Unix locale's character set, and
+# the tests use names in many scripts, which only UTF-8 can carry: a clean
+# environment (the C locale) would fail them for want of a locale.
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+  *UTF-8* | *utf8*) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
 STAGE=windows
 source scripts/step.sh
 require x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
