@@ -44,7 +44,7 @@ Expected ExpectedDecoding(const Bytes& picture) {
 
   const std::uint8_t* field = &picture[record_end - 4];
   const std::uint64_t stated = std::uint64_t{field[0]} | std::uint64_t{field[1]} << 8 | std::uint64_t{field[2]} << 16 |
-                                std::uint64_t{field[3]} << 24;
+                               std::uint64_t{field[3]} << 24;
   const std::size_t present = picture.size() - record_end;
   // A short picture keeps only the whole blocks before the shortfall.
   const std::size_t copied = stated <= present ? stated : present / kBlock * kBlock;

@@ -50,7 +50,8 @@ std::string CheckGeometry(const std::uint8_t* data, std::size_t size) {
     const test_support::ReferenceResult expected = test_support::ReferenceGeometry(pixels, divisor, fraction);
     if (!expected.walk_ended) problems << "the walk does not end; ";
     if (expected.fault != chosen.fault) {
-      problems << "fault " << static_cast<int>(chosen.fault) << ", expected " << static_cast<int>(expected.fault) << "; ";
+      problems << "fault " << static_cast<int>(chosen.fault) << ", expected " << static_cast<int>(expected.fault)
+               << "; ";
     } else if (expected.fault == Fault::kNone) {
       if (w != expected.width || h != expected.height) {
         problems << w << " x " << h << ", expected " << expected.width << " x " << expected.height << "; ";

@@ -71,8 +71,8 @@ std::optional<std::int64_t> ReferenceInteger(const std::string& text) {
 // What a number text states, in pieces, or nothing when it does not match.
 struct Decimal {
   bool negative = false;
-  std::string digits;          // mantissa digits, point removed
-  std::int64_t scale = 0;      // exponent minus digits after the point
+  std::string digits;      // mantissa digits, point removed
+  std::int64_t scale = 0;  // exponent minus digits after the point
 };
 
 std::optional<Decimal> SplitNumber(const std::string& text) {
@@ -197,7 +197,8 @@ std::string CheckNumberParsing(const std::uint8_t* data, std::size_t size) {
   if (parsed->fault != geometry::Fault::kNone && !overflow) problems << "a fault other than overflow; ";
   if constexpr (std::numeric_limits<long double>::digits == 64) {
     const Converted expected = ConvertWithExtendedHardware(*decimal);
-    if (expected.overflow != overflow) problems << "overflow " << overflow << ", expected " << expected.overflow << "; ";
+    if (expected.overflow != overflow)
+      problems << "overflow " << overflow << ", expected " << expected.overflow << "; ";
     if (!overflow && std::memcmp(&expected.value, &parsed->value, sizeof(double)) != 0) {
       problems << "value " << parsed->value << ", the extended hardware gives " << expected.value << "; ";
     }

@@ -14,8 +14,7 @@ namespace {
 
 int RunWith(const std::vector<std::string>& arguments) {
   platform::PrepareProcess();
-  return driver::Run(arguments, {platform::RealFileSystem(), platform::RealConsole(),
-                                 platform::RealEnvironment()});
+  return driver::Run(arguments, {platform::RealFileSystem(), platform::RealConsole(), platform::RealEnvironment()});
 }
 
 }  // namespace
@@ -30,7 +29,5 @@ int wmain(int argc, wchar_t** argv) {
   return RunWith(arguments);
 }
 #else
-int main(int argc, char** argv) {
-  return RunWith(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
-}
+int main(int argc, char** argv) { return RunWith(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc)); }
 #endif

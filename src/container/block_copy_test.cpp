@@ -38,7 +38,7 @@ TEST_F(BlockCopyTest, ShortSourceLeavesOnlyWholeBlocks) {
       {100, 1'000, 0},              // less than the one block asked for
       {61'439, 61'440, 0},
       {61'440, 61'441, 61'440},
-      {10, 0xFFFF'FFFFu, 0},        // the largest length a record can state
+      {10, 0xFFFF'FFFFu, 0},  // the largest length a record can state
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.present);

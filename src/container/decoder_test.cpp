@@ -21,7 +21,7 @@ class DecoderTest : public ::testing::Test {
 TEST_F(DecoderTest, RestoresCarriedFileBesideThePicture) {
   Bytes picture = Picture("mp3", 7, song_);
   std::fill_n(picture.begin(), kHeaderSize, 0xA5);  // the header is never read
-  picture.insert(picture.end(), 40, 0);  // zero fill and trailing bytes are ignored
+  picture.insert(picture.end(), 40, 0);             // zero fill and trailing bytes are ignored
   picture.push_back(9);
   files_.AddFile("x.bmp", picture);
   Outcome outcome = DecodePicture(files_, "x.bmp");
@@ -35,14 +35,14 @@ TEST_F(DecoderTest, TagNamesTheOutput) {
   struct Case {
     std::string tag, suffix;
   } cases[] = {
-      {"~", ".~"},                           // a file that had no extension
-      {"", "."},                             // never written, still accepted
-      {std::string("ab\0cd", 5), ".ab"},    // cut at the first zero byte
-      {"..", "..."},                         // dots only extend the picture's own name
+      {"~", ".~"},                        // a file that had no extension
+      {"", "."},                          // never written, still accepted
+      {std::string("ab\0cd", 5), ".ab"},  // cut at the first zero byte
+      {"..", "..."},                      // dots only extend the picture's own name
       {std::string(255, 'e'), "." + std::string(255, 'e')},
-      {"\xC3\xA9t\xC3\xA9", ".\xC3\xA9t\xC3\xA9"},   // UTF-8 is kept as it is
-      {"\xE9t\xE9", ".\xC3\xA9t\xC3\xA9"},             // anything else is the ANSI code page's
-      {"\xC0\xAF", ".\xC3\x80\xC2\xAF"},               // an overlong form is not UTF-8
+      {"\xC3\xA9t\xC3\xA9", ".\xC3\xA9t\xC3\xA9"},    // UTF-8 is kept as it is
+      {"\xE9t\xE9", ".\xC3\xA9t\xC3\xA9"},            // anything else is the ANSI code page's
+      {"\xC0\xAF", ".\xC3\x80\xC2\xAF"},              // an overlong form is not UTF-8
       {"\xED\xA0\x80", ".\xC3\xAD\xC2\xA0\xC2\x80"},  // nor is a surrogate
       {"\xF0\x9F\x98", ".\xC3\xB0\xC2\x9F\xC2\x98"},  // nor a cut sequence
   };

@@ -38,8 +38,8 @@ std::vector<std::uint8_t> BuildRecordStart(geometry::Dimensions dimensions, cons
 
 }  // namespace
 
-Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& environment,
-                   const std::string& argument, const std::string& extension) {
+Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& environment, const std::string& argument,
+                   const std::string& extension) {
   const geometry::ParametersResult parameters = geometry::ReadGeometryParameters(environment);
   if (parameters.fault != geometry::Fault::kNone) return Faulted(parameters.fault);
   const std::string stored_extension = StoredExtension(extension);
@@ -56,8 +56,7 @@ Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& env
   const geometry::GeometryResult geometry =
       geometry::ChooseGeometry(pixels, parameters.parameters.divisor, parameters.parameters.fraction);
   if (geometry.fault != geometry::Fault::kNone) return Faulted(geometry.fault);
-  const std::uint64_t container_length =
-      kHeaderSize + 3ull * geometry.dimensions.width * geometry.dimensions.height;
+  const std::uint64_t container_length = kHeaderSize + 3ull * geometry.dimensions.width * geometry.dimensions.height;
   const std::vector<std::uint8_t> record_start =
       BuildRecordStart(geometry.dimensions, stored_extension, static_cast<std::uint32_t>(*file_length));
 

@@ -14,7 +14,7 @@ namespace container {
 /// empty) so the decoder can name the restored file. The picture's shape comes
 /// from the geometry parameters in `environment`.
 [[nodiscard]] Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& environment,
-                   const std::string& argument, const std::string& extension);
+                                 const std::string& argument, const std::string& extension);
 
 }  // namespace container
 

@@ -46,8 +46,7 @@ TEST_F(EncoderTest, PictureSizesForKnownLengths) {
   struct Case {
     std::size_t length;
     std::uint32_t width, height;
-  } cases[] = {{0, 8, 1}, {1'000, 16, 21}, {4'096, 32, 43}, {5'000, 40, 42}, {65'536, 152, 144},
-               {1'000'000, 584, 571}};
+  } cases[] = {{0, 8, 1}, {1'000, 16, 21}, {4'096, 32, 43}, {5'000, 40, 42}, {65'536, 152, 144}, {1'000'000, 584, 571}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.length);
     files_.AddFile("f.mp3", Pattern(c.length));

@@ -54,8 +54,7 @@ constexpr std::uint64_t RecordLength(std::size_t tag_length, std::uint64_t file_
 
 /// The 54-byte header of a W x H container. Sizes use 32-bit arithmetic,
 /// which is exact whenever `geometry::HeaderCanDescribe(width, height)`.
-constexpr std::array<std::uint8_t, kHeaderSize> BuildHeader(std::uint32_t width,
-                                                            std::uint32_t height) {
+constexpr std::array<std::uint8_t, kHeaderSize> BuildHeader(std::uint32_t width, std::uint32_t height) {
   std::array<std::uint8_t, kHeaderSize> header{};
   const std::uint32_t image_size = width * height * 3u;
   header[0] = 'B';

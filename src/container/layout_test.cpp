@@ -9,8 +9,8 @@ TEST(LayoutTest, HeaderOfSmallestPicture) {
   // An 8 x 1 picture: 24 pixel bytes, so 78 bytes in all.
   const std::array<std::uint8_t, kHeaderSize> expected = {
       'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
-      40, 0, 0, 0, 8, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
-      24, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+      40,  0,   0,  0, 8, 0, 0, 0, 1, 0, 0,  0, 1, 0, 24, 0, 0, 0, 0, 0,
+      24,  0,   0,  0, 0, 0, 0, 0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0};
   EXPECT_EQ(BuildHeader(8, 1), expected);
 }
 

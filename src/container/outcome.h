@@ -20,7 +20,7 @@ enum class Result {
 
 struct Outcome {
   Result result = Result::kSuccess;
-  std::string suffix;  ///< on success: what was appended to the input's name
+  std::string suffix;                              ///< on success: what was appended to the input's name
   geometry::Fault fault = geometry::Fault::kNone;  ///< on kArithmeticFault: which failure
 };
 

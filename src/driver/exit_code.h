@@ -6,12 +6,12 @@ namespace driver {
 /// The program's whole result contract. Scripts test these numbers, and codes
 /// 1 to 4 are also printed as the run's only output.
 enum ExitCode : int {
-  kSuccess = 0,           ///< output created and completely written; its suffix is printed
-  kInputFailed = 1,       ///< input cannot be opened or is too long; also the generic failure path
-  kOutputFailed = 2,      ///< output cannot be created under either name
-  kRecordFailed = 3,      ///< header or record could not be written (encoding) or read (decoding)
-  kCopyFailed = 4,        ///< the carried bytes could not be copied
-  kUsage = 5,             ///< not exactly one argument naming an existing file; usage text printed
+  kSuccess = 0,       ///< output created and completely written; its suffix is printed
+  kInputFailed = 1,   ///< input cannot be opened or is too long; also the generic failure path
+  kOutputFailed = 2,  ///< output cannot be created under either name
+  kRecordFailed = 3,  ///< header or record could not be written (encoding) or read (decoding)
+  kCopyFailed = 4,    ///< the carried bytes could not be copied
+  kUsage = 5,         ///< not exactly one argument naming an existing file; usage text printed
 };
 
 }  // namespace driver

@@ -67,10 +67,9 @@ int Run(const std::vector<std::string>& arguments, const System& system) {
 
   try {
     const std::string extension = ExtensionOf(argument);
-    container::Outcome outcome =
-        IsPictureExtension(extension)
-            ? container::DecodePicture(system.files, argument)
-            : container::EncodeFile(system.files, system.environment, argument, extension);
+    container::Outcome outcome = IsPictureExtension(extension)
+                                     ? container::DecodePicture(system.files, argument)
+                                     : container::EncodeFile(system.files, system.environment, argument, extension);
     return Report(outcome, system.console);
   } catch (const std::bad_alloc&) {
     return FailGenerically(system.console, "out of memory");

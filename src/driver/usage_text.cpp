@@ -75,10 +75,9 @@ constexpr std::string_view kUsageUtf8 =
     "if \"%file:~0,1%\" == \".\" start \"\" \"%~1%file%\"\r\n";
 
 // CP866 bytes 0xF0..0xFF; the letters А..я are contiguous ranges handled below.
-constexpr std::array<char32_t, 16> kCp866UpperRow = {
-    U'\u0401', U'\u0451', U'\u0404', U'\u0454', U'\u0407', U'\u0457',
-    U'\u040E', U'\u045E', U'\u00B0', U'\u2219', U'\u00B7', U'\u221A',
-    U'\u2116', U'\u00A4', U'\u25A0', U'\u00A0'};
+constexpr std::array<char32_t, 16> kCp866UpperRow = {U'\u0401', U'\u0451', U'\u0404', U'\u0454', U'\u0407', U'\u0457',
+                                                     U'\u040E', U'\u045E', U'\u00B0', U'\u2219', U'\u00B7', U'\u221A',
+                                                     U'\u2116', U'\u00A4', U'\u25A0', U'\u00A0'};
 
 std::optional<unsigned char> Cp866ByteFor(char32_t cp) {
   if (cp < 0x80) return static_cast<unsigned char>(cp);

@@ -11,9 +11,7 @@ namespace {
 // "No width chosen yet": also larger than any real waste.
 constexpr std::uint32_t kNoWidth = 0xFFFFFFFF;
 
-std::uint32_t CeilDivide(std::uint32_t a, std::uint32_t b) {
-  return a / b + (a % b != 0 ? 1 : 0);
-}
+std::uint32_t CeilDivide(std::uint32_t a, std::uint32_t b) { return a / b + (a % b != 0 ? 1 : 0); }
 
 Fault FaultFrom(const FloatFlags& flags) {
   if (flags.invalid) return Fault::kInvalidOperation;

@@ -102,15 +102,15 @@ TEST(ChooseGeometry, ReportsArithmeticFaults) {
   };
   const double infinity = std::numeric_limits<double>::infinity();
   const Case cases[] = {
-      {100, 8, -2.0, Fault::kInvalidOperation},           // sqrt of a negative product
+      {100, 8, -2.0, Fault::kInvalidOperation},  // sqrt of a negative product
       {100, 8, -infinity, Fault::kInvalidOperation},
-      {100, 8, infinity, Fault::kInvalidOperation},       // an infinite root has no integer
+      {100, 8, infinity, Fault::kInvalidOperation},  // an infinite root has no integer
       {100, 8, std::nan(""), Fault::kInvalidOperation},
-      {100, 8, 1e300, Fault::kInvalidOperation},          // the root reaches 2^63
-      {100, 8, -0.0, Fault::kDivisionByZero},             // P / -0
+      {100, 8, 1e300, Fault::kInvalidOperation},  // the root reaches 2^63
+      {100, 8, -0.0, Fault::kDivisionByZero},     // P / -0
       {100, 8, 0.0, Fault::kDivisionByZero},
-      {1000000000, 8, 1e20, Fault::kPictureTooLarge},     // the root reaches 2^32
-      {1431655748, 8, kDefaultFraction, Fault::kPictureTooLarge},  // 3P + 54 exceeds 32 bits
+      {1000000000, 8, 1e20, Fault::kPictureTooLarge},               // the root reaches 2^32
+      {1431655748, 8, kDefaultFraction, Fault::kPictureTooLarge},   // 3P + 54 exceeds 32 bits
       {5, 0x80000000u, kDefaultFraction, Fault::kPictureTooLarge},  // W = 2^31
       {0, 8, kDefaultFraction, Fault::kDivisionByZero},
       {100, 0, kDefaultFraction, Fault::kDivisionByZero},
@@ -134,7 +134,7 @@ RandomParameters Draw(std::mt19937_64& random) {
   const int bits = 1 + static_cast<int>(random() % 32);
   r.pixels = static_cast<std::uint32_t>((random() >> (64 - bits)) | (std::uint64_t{1} << (bits - 1)));
   const std::uint64_t divisor_kind = random() % 20;
-  r.divisor = divisor_kind < 8   ? 8
+  r.divisor = divisor_kind < 8    ? 8
               : divisor_kind < 14 ? 1 + static_cast<std::uint32_t>(random() % 64)
               : divisor_kind < 19 ? 1 + static_cast<std::uint32_t>(random() % 4096)
                                   : 1 + static_cast<std::uint32_t>(random() % 0xFFFFFFFF);
@@ -150,8 +150,8 @@ RandomParameters Draw(std::mt19937_64& random) {
   } else if (fraction_kind < 16) {
     r.fraction = std::nextafter(kDefaultFraction, (random() & 1) != 0 ? 2.0 : 1.0);
   } else if (fraction_kind < 18) {
-    r.fraction = std::ldexp(1.0 + std::ldexp(static_cast<double>(random() >> 11), -53),
-                            static_cast<int>(random() % 60) - 30);
+    r.fraction =
+        std::ldexp(1.0 + std::ldexp(static_cast<double>(random() >> 11), -53), static_cast<int>(random() % 60) - 30);
   } else {
     const double specials[] = {-1.5, -0.0, 0.0, 1e300, 1e-300, INFINITY, -INFINITY, 1.0, 16.0};
     r.fraction = specials[random() % std::size(specials)];

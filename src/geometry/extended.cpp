@@ -25,8 +25,8 @@ struct Rounded {
 // `precision` significant bits, to nearest with ties to even. Below
 // 2^min_exponent the precision shrinks bit by bit as in a subnormal format;
 // above the largest normal exponent the result overflows.
-Rounded RoundMagnitude(std::int64_t exponent, std::uint64_t hi, std::uint64_t lo, bool sticky,
-                       int precision, int min_exponent, int max_exponent) {
+Rounded RoundMagnitude(std::int64_t exponent, std::uint64_t hi, std::uint64_t lo, bool sticky, int precision,
+                       int min_exponent, int max_exponent) {
   Rounded result;
   if (exponent > max_exponent) {
     result.overflow = true;
@@ -99,9 +99,7 @@ Extended Zero(bool negative) { return Extended::FromParts(negative, 0, 0); }
 
 }  // namespace
 
-Extended Extended::FromUnsigned(std::uint64_t value) {
-  return FromParts(false, 63, value);
-}
+Extended Extended::FromUnsigned(std::uint64_t value) { return FromParts(false, 63, value); }
 
 Extended Extended::FromDouble(double value) {
   const auto bits = std::bit_cast<std::uint64_t>(value);
@@ -143,10 +141,9 @@ Extended Extended::operator-() const {
   return result;
 }
 
-Extended RoundToExtended(bool negative, std::int64_t exponent, std::uint64_t hi,
-                         std::uint64_t lo, bool sticky, FloatFlags& flags) {
-  const Rounded r = RoundMagnitude(exponent, hi, lo, sticky, 64, Extended::kMinExponent,
-                                   Extended::kMaxExponent);
+Extended RoundToExtended(bool negative, std::int64_t exponent, std::uint64_t hi, std::uint64_t lo, bool sticky,
+                         FloatFlags& flags) {
+  const Rounded r = RoundMagnitude(exponent, hi, lo, sticky, 64, Extended::kMinExponent, Extended::kMaxExponent);
   if (r.overflow) {
     flags.overflow = true;
     return Extended::Infinity(negative);
@@ -210,8 +207,7 @@ Extended Divide(const Extended& a, const Extended& b, FloatFlags& flags) {
   }
   const bool round_bit = carry || remainder >= divisor;
   if (round_bit) remainder -= divisor;
-  return RoundToExtended(negative, exponent, quotient, round_bit ? kTopBit : 0, remainder != 0,
-                         flags);
+  return RoundToExtended(negative, exponent, quotient, round_bit ? kTopBit : 0, remainder != 0, flags);
 }
 
 Extended Add(const Extended& a, const Extended& b, FloatFlags& flags) {
@@ -333,8 +329,8 @@ double ToDouble(const Extended& a, FloatFlags& flags) {
     case Extended::Kind::kFinite:
       break;
   }
-  const Rounded r = RoundMagnitude(a.exponent(), a.significand(), 0, false, kDoubleSignificandBits,
-                                   kDoubleMinExponent, kDoubleMaxExponent);
+  const Rounded r = RoundMagnitude(a.exponent(), a.significand(), 0, false, kDoubleSignificandBits, kDoubleMinExponent,
+                                   kDoubleMaxExponent);
   if (r.overflow) {
     flags.overflow = true;
     return std::bit_cast<double>(sign | infinity);

@@ -67,8 +67,8 @@ Extended SquareRoot(const Extended& a, FloatFlags& flags);
 /// Rounds (hi + lo / 2^64 + tiny) * 2^(exponent - 63) to an extended value,
 /// where `hi` has its top bit set and `sticky` says whether anything nonzero
 /// ("tiny") lies below `lo`. Overflow gives infinity and sets the flag.
-Extended RoundToExtended(bool negative, std::int64_t exponent, std::uint64_t hi,
-                         std::uint64_t lo, bool sticky, FloatFlags& flags);
+Extended RoundToExtended(bool negative, std::int64_t exponent, std::uint64_t hi, std::uint64_t lo, bool sticky,
+                         FloatFlags& flags);
 
 /// Rounds to double precision, subnormal results included; a finite value
 /// beyond the double range overflows to infinity and sets the flag.

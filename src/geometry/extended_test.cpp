@@ -43,8 +43,8 @@ TEST(ExtendedKnownAnswers, RoundsToNearestEven) {
   const Extended kept = Add(Extended::FromUnsigned(UINT64_MAX - 1), Value(0.5), flags);
   EXPECT_EQ(kept.significand(), UINT64_MAX - 1);
   // (2^32 + 1)^2 = 2^64 + 2^33 + 1 needs 65 bits; the last 1 is a tie, 2^64 + 2^33 is even.
-  const Extended square = Multiply(Extended::FromUnsigned((1ull << 32) + 1),
-                                   Extended::FromUnsigned((1ull << 32) + 1), flags);
+  const Extended square =
+      Multiply(Extended::FromUnsigned((1ull << 32) + 1), Extended::FromUnsigned((1ull << 32) + 1), flags);
   EXPECT_EQ(square.significand(), kTop | (1ull << 32));
   EXPECT_EQ(square.exponent(), 64);
   EXPECT_FALSE(flags.invalid || flags.division_by_zero || flags.overflow);
@@ -73,16 +73,15 @@ TEST(ExtendedKnownAnswers, ConvertsToInt64WithTiesToEven) {
     std::int64_t expected;
   };
   // Halves go to the even neighbour.
-  const Case cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-2.5, -2}, {-0.5, 0}, {0.49, 0},
-                        {-9223372036854775808.0, INT64_MIN}};
+  const Case cases[] = {
+      {0.5, 0}, {1.5, 2}, {2.5, 2}, {-2.5, -2}, {-0.5, 0}, {0.49, 0}, {-9223372036854775808.0, INT64_MIN}};
   for (const Case& c : cases) {
     FloatFlags flags;
     EXPECT_EQ(ToInt64(Value(c.value), flags), c.expected) << c.value;
     EXPECT_FALSE(flags.invalid) << c.value;
   }
   // 2^63 - 1/2 rounds to the even 2^63, which does not fit.
-  const Extended invalid_values[] = {Value(9223372036854775808.0),
-                                     Extended::FromParts(false, 62, UINT64_MAX),
+  const Extended invalid_values[] = {Value(9223372036854775808.0), Extended::FromParts(false, 62, UINT64_MAX),
                                      Extended::Infinity(false), Extended::NaN()};
   for (const Extended& x : invalid_values) {
     FloatFlags flags;
@@ -106,8 +105,7 @@ TEST(ExtendedKnownAnswers, SpecialValuesRaiseTheRightFlags) {
   EXPECT_EQ(Multiply(huge, Value(2), flags).kind(), Extended::Kind::kInfinite);
   EXPECT_TRUE(flags.overflow);
   flags = {};
-  EXPECT_EQ(Add(Extended::Infinity(false), Extended::Infinity(true), flags).kind(),
-            Extended::Kind::kNaN);
+  EXPECT_EQ(Add(Extended::Infinity(false), Extended::Infinity(true), flags).kind(), Extended::Kind::kNaN);
   EXPECT_TRUE(flags.invalid);
 }
 
@@ -197,15 +195,13 @@ long double HardwareSquareRoot(long double x) {
 }
 
 bool SameFlags(const FloatFlags& a, const FloatFlags& b) {
-  return a.invalid == b.invalid && a.division_by_zero == b.division_by_zero &&
-         a.overflow == b.overflow;
+  return a.invalid == b.invalid && a.division_by_zero == b.division_by_zero && a.overflow == b.overflow;
 }
 
 using BinarySoftware = std::function<Extended(const Extended&, const Extended&, FloatFlags&)>;
 using BinaryHardware = std::function<long double(long double, long double)>;
 
-int CountBinaryMismatches(std::uint64_t seed, const BinarySoftware& software,
-                          const BinaryHardware& hardware) {
+int CountBinaryMismatches(std::uint64_t seed, const BinarySoftware& software, const BinaryHardware& hardware) {
   OperandSource source(seed);
   int mismatches = 0;
   for (int i = 0; i < kRandomOperands; ++i) {
@@ -265,20 +261,20 @@ TEST(ExtendedDifferential, ConversionsMatchHardware) {
   int mismatches = 0;
   for (int i = 0; i < kRandomOperands; ++i) {
     // To double: exponents around the whole double range, subnormal and overflowing ones included.
-    const Extended a = Extended::FromParts((i & 1) != 0, static_cast<int>(source.Bits() % 2200) - 1100,
-                                           source.Significand());
+    const Extended a =
+        Extended::FromParts((i & 1) != 0, static_cast<int>(source.Bits() % 2200) - 1100, source.Significand());
     volatile long double ha = test_support::ToHardware(a);
     std::feclearexcept(FE_ALL_EXCEPT);
     const volatile double expected_double = static_cast<double>(ha);
     const bool expected_overflow = std::fetestexcept(FE_OVERFLOW) != 0;
     FloatFlags flags;
     const double actual_double = ToDouble(a, flags);
-    const bool same_double = std::memcmp(&actual_double, const_cast<const double*>(&expected_double),
-                                         sizeof(double)) == 0;
+    const bool same_double =
+        std::memcmp(&actual_double, const_cast<const double*>(&expected_double), sizeof(double)) == 0;
 
     // To int64: exponents from below one half to beyond 2^63.
-    const Extended b = Extended::FromParts((i & 2) != 0, static_cast<int>(source.Bits() % 68) - 3,
-                                           source.Significand());
+    const Extended b =
+        Extended::FromParts((i & 2) != 0, static_cast<int>(source.Bits() % 68) - 3, source.Significand());
     volatile long double hb = test_support::ToHardware(b);
     std::feclearexcept(FE_ALL_EXCEPT);
     const volatile long long expected_integer = std::llrint(hb);

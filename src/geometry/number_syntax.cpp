@@ -41,8 +41,7 @@ std::size_t HexPrefixLength(std::string_view text) {
 
 // The digits as a 64-bit magnitude, or nothing if a character is not a digit
 // of the base, there is no digit, or the value exceeds `limit`.
-std::optional<std::uint64_t> ParseMagnitude(std::string_view digits, bool hexadecimal,
-                                            std::uint64_t limit) {
+std::optional<std::uint64_t> ParseMagnitude(std::string_view digits, bool hexadecimal, std::uint64_t limit) {
   if (digits.empty()) return std::nullopt;
   const std::uint64_t base = hexadecimal ? 16 : 10;
   std::uint64_t value = 0;
@@ -116,8 +115,7 @@ ParsedNumber ConvertDecimal(const DecimalText& decimal) {
   Extended value;
   for (const char c : decimal.mantissa) {
     if (c == '.') continue;
-    value = Add(Multiply(value, ten, flags), Extended::FromUnsigned(static_cast<unsigned>(c - '0')),
-                flags);
+    value = Add(Multiply(value, ten, flags), Extended::FromUnsigned(static_cast<unsigned>(c - '0')), flags);
   }
 
   if (decimal.scale >= kScaleLimit) {

@@ -12,8 +12,8 @@
 #include <random>
 #include <string>
 
-#include "testing/hardware_extended.h"
 #include "geometry/powers_of_ten.h"
+#include "testing/hardware_extended.h"
 
 namespace geometry {
 namespace {
@@ -35,17 +35,17 @@ TEST(ParseInteger, AcceptsOnlyTheIntegerSyntax) {
       {"0x10", 16},
       {"0XfF", 255},
       {"-$10", -16},
-      {"$FFFFFFFFFFFFFFFF", -1},                // a 64-bit pattern
-      {"$00000000000000000001", 1},             // leading zeros do not count
+      {"$FFFFFFFFFFFFFFFF", -1},     // a 64-bit pattern
+      {"$00000000000000000001", 1},  // leading zeros do not count
       {"9223372036854775807", INT64_MAX},
-      {"-9223372036854775808", INT64_MIN},      // the signed value is in range
-      {"-$8000000000000000", INT64_MIN},        // negation wraps modulo 2^64
+      {"-9223372036854775808", INT64_MIN},  // the signed value is in range
+      {"-$8000000000000000", INT64_MIN},    // negation wraps modulo 2^64
       {"4294967296", 4294967296},
       {"", std::nullopt},
       {"   ", std::nullopt},
       {"+", std::nullopt},
-      {"4 ", std::nullopt},                     // nothing after the digits
-      {"\t4", std::nullopt},                    // only spaces lead
+      {"4 ", std::nullopt},   // nothing after the digits
+      {"\t4", std::nullopt},  // only spaces lead
       {"- 4", std::nullopt},
       {"+-4", std::nullopt},
       {"four", std::nullopt},
@@ -53,8 +53,8 @@ TEST(ParseInteger, AcceptsOnlyTheIntegerSyntax) {
       {"0x", std::nullopt},
       {"$-1", std::nullopt},
       {"00x1", std::nullopt},
-      {"$10000000000000000", std::nullopt},     // 65 bits
-      {"9223372036854775808", std::nullopt},    // above the signed range
+      {"$10000000000000000", std::nullopt},   // 65 bits
+      {"9223372036854775808", std::nullopt},  // above the signed range
       {"-9223372036854775809", std::nullopt},
       {"1.0", std::nullopt},
       {"12a", std::nullopt},
@@ -69,13 +69,30 @@ TEST(ParseNumber, AcceptsOnlyTheNumberSyntax) {
   };
   // Values are exact binary fractions or follow from the syntax rules directly.
   const Case cases[] = {
-      {"1", 1.0},       {"  -1.5", -1.5},  {"+.25", 0.25},   {"3.", 3.0},
-      {"1e3", 1000.0},  {"1E+3", 1000.0},  {"25e-2", 0.25},  {"0.75", 0.75},
-      {".", 0.0},       {"e5", 0.0},       {"+.e-7", 0.0},   {"-0", -0.0},
-      {"", std::nullopt},   {"  ", std::nullopt},   {"+", std::nullopt},
-      {"1e", std::nullopt}, {"1e+", std::nullopt},  {"1.5.", std::nullopt},
-      {"1,5", std::nullopt}, {"1 ", std::nullopt},  {"abc", std::nullopt},
-      {"\t1", std::nullopt}, {"--1", std::nullopt}, {"1e5x", std::nullopt},
+      {"1", 1.0},
+      {"  -1.5", -1.5},
+      {"+.25", 0.25},
+      {"3.", 3.0},
+      {"1e3", 1000.0},
+      {"1E+3", 1000.0},
+      {"25e-2", 0.25},
+      {"0.75", 0.75},
+      {".", 0.0},
+      {"e5", 0.0},
+      {"+.e-7", 0.0},
+      {"-0", -0.0},
+      {"", std::nullopt},
+      {"  ", std::nullopt},
+      {"+", std::nullopt},
+      {"1e", std::nullopt},
+      {"1e+", std::nullopt},
+      {"1.5.", std::nullopt},
+      {"1,5", std::nullopt},
+      {"1 ", std::nullopt},
+      {"abc", std::nullopt},
+      {"\t1", std::nullopt},
+      {"--1", std::nullopt},
+      {"1e5x", std::nullopt},
   };
   for (const Case& c : cases) {
     const std::optional<ParsedNumber> parsed = ParseNumber(c.text);
@@ -128,8 +145,8 @@ TEST(PowerOfTen, ScaleFactorsMatchCorrectlyRoundedHardwareValues) {
 }
 
 // The conversion algorithm written with the hardware's extended arithmetic.
-std::optional<ParsedNumber> ReferenceParse(bool negative, const std::string& digits,
-                                           int fraction_digits, int exponent) {
+std::optional<ParsedNumber> ReferenceParse(bool negative, const std::string& digits, int fraction_digits,
+                                           int exponent) {
   long double value = 0;
   for (const char c : digits) value = value * 10 + (c - '0');
   const int scale = exponent - fraction_digits;
@@ -156,8 +173,8 @@ TEST(ParseNumberDifferential, MatchesHardwareExtendedArithmetic) {
     const std::size_t fraction_digits = random() % (length + 1);
     const int exponent = static_cast<int>(random() % 1400) - 700;
     std::string text = negative ? "-" : "";
-    text += digits.substr(0, digits.size() - fraction_digits) + "." +
-            digits.substr(digits.size() - fraction_digits) + "e" + std::to_string(exponent);
+    text += digits.substr(0, digits.size() - fraction_digits) + "." + digits.substr(digits.size() - fraction_digits) +
+            "e" + std::to_string(exponent);
     const std::optional<ParsedNumber> actual = ParseNumber(text);
     const std::optional<ParsedNumber> expected =
         ReferenceParse(negative, digits, static_cast<int>(fraction_digits), exponent);

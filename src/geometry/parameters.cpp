@@ -16,8 +16,7 @@ constexpr std::size_t kEnvironmentBufferSize = 255;
 
 }  // namespace
 
-std::string ReadEnvironmentValue(const platform::Environment& environment,
-                                 const std::string& name) {
+std::string ReadEnvironmentValue(const platform::Environment& environment, const std::string& name) {
   std::optional<std::string> value = environment.Lookup(name);
   if (!value || value->size() >= kEnvironmentBufferSize) return {};
   return *value;
@@ -26,8 +25,7 @@ std::string ReadEnvironmentValue(const platform::Environment& environment,
 ParametersResult ReadGeometryParameters(const platform::Environment& environment) {
   ParametersResult result;
 
-  const std::optional<std::int64_t> divisor =
-      ParseInteger(ReadEnvironmentValue(environment, "VARNHOLD_DIVISOR"));
+  const std::optional<std::int64_t> divisor = ParseInteger(ReadEnvironmentValue(environment, "VARNHOLD_DIVISOR"));
   // The value is kept modulo 2^32: the conversion to uint32_t does exactly that.
   result.parameters.divisor = divisor ? static_cast<std::uint32_t>(*divisor) : kDefaultDivisor;
   if (result.parameters.divisor == 0) result.parameters.divisor = 1;
@@ -45,8 +43,7 @@ ParametersResult ReadGeometryParameters(const platform::Environment& environment
   // the parser, but would take this branch too.
   if (!(fraction >= 1.0)) {
     FloatFlags flags;
-    fraction = ToDouble(Divide(Extended::FromUnsigned(1), Extended::FromDouble(fraction), flags),
-                        flags);
+    fraction = ToDouble(Divide(Extended::FromUnsigned(1), Extended::FromDouble(fraction), flags), flags);
     if (flags.division_by_zero) {
       result.fault = Fault::kDivisionByZero;
       return result;

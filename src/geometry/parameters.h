@@ -29,8 +29,7 @@ struct ParametersResult {
 
 /// The variable's value as seen through a 255-byte buffer: empty when unset,
 /// empty, or 255 characters or longer.
-std::string ReadEnvironmentValue(const platform::Environment& environment,
-                                 const std::string& name);
+std::string ReadEnvironmentValue(const platform::Environment& environment, const std::string& name);
 
 /// Reads VARNHOLD_DIVISOR and VARNHOLD_FRACTION, applying defaults to values
 /// that do not parse and normalising both.

@@ -49,10 +49,8 @@ TEST(ReadGeometryParameters, ReadsTheDivisor) {
   };
   // The documented examples, plus the wrap of values modulo 2^32.
   const Case cases[] = {
-      {"4", 4},          {" 4", 4},          {"4 ", 8},      {"\t4", 8},
-      {"four", 8},       {"0", 1},           {"$10", 16},    {"x10", 16},
-      {"0X10", 16},      {"4294967296", 1},  {"4294967304", 8},
-      {"-1", 4294967295u}, {"", 8},
+      {"4", 4},    {" 4", 4},    {"4 ", 8},         {"\t4", 8},        {"four", 8},         {"0", 1}, {"$10", 16},
+      {"x10", 16}, {"0X10", 16}, {"4294967296", 1}, {"4294967304", 8}, {"-1", 4294967295u}, {"", 8},
   };
   for (const Case& c : cases) {
     const ParametersResult result = ReadWith(c.text, nullptr);
@@ -68,8 +66,13 @@ TEST(ReadGeometryParameters, ReadsAndNormalisesTheFraction) {
   };
   // The documented examples; reciprocals of exact binary fractions are exact.
   const Case cases[] = {
-      {"1", 1.0},  {"3", 3.0},   {"0,75", std::bit_cast<double>(kDefaultFractionBits)},
-      {"1,5", 1.5}, {"0.5", 2.0}, {"-2", -0.5},   {"1e6000", INFINITY},
+      {"1", 1.0},
+      {"3", 3.0},
+      {"0,75", std::bit_cast<double>(kDefaultFractionBits)},
+      {"1,5", 1.5},
+      {"0.5", 2.0},
+      {"-2", -0.5},
+      {"1e6000", INFINITY},
       {"-1e6000", -0.0},  // 1 / -infinity; fails later, in the dimension search
       {"abc", std::bit_cast<double>(kDefaultFractionBits)},
       {"1,5,0", std::bit_cast<double>(kDefaultFractionBits)},  // only the first comma changes
@@ -77,8 +80,7 @@ TEST(ReadGeometryParameters, ReadsAndNormalisesTheFraction) {
   for (const Case& c : cases) {
     const ParametersResult result = ReadWith(nullptr, c.text);
     EXPECT_EQ(result.fault, Fault::kNone) << c.text;
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(result.parameters.fraction),
-              std::bit_cast<std::uint64_t>(c.expected))
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(result.parameters.fraction), std::bit_cast<std::uint64_t>(c.expected))
         << '"' << c.text << '"';
   }
 }
@@ -90,11 +92,10 @@ TEST(ReadGeometryParameters, FailsOnZeroAndOverflowingFractions) {
   };
   // Zero (however spelt) has no reciprocal; the others leave the double range.
   const Case cases[] = {
-      {"0", Fault::kDivisionByZero},      {"-0", Fault::kDivisionByZero},
-      {".", Fault::kDivisionByZero},      {"e5", Fault::kDivisionByZero},
-      {"1e-400", Fault::kDivisionByZero},  // rounds to zero as a double
-      {"1e400", Fault::kOverflow},        {"1e-310", Fault::kOverflow},  // 1/F too large
-      {"1e5000", Fault::kOverflow},       // beyond the extended range while scaling
+      {"0", Fault::kDivisionByZero},  {"-0", Fault::kDivisionByZero},     {".", Fault::kDivisionByZero},
+      {"e5", Fault::kDivisionByZero}, {"1e-400", Fault::kDivisionByZero},  // rounds to zero as a double
+      {"1e400", Fault::kOverflow},    {"1e-310", Fault::kOverflow},        // 1/F too large
+      {"1e5000", Fault::kOverflow},                                        // beyond the extended range while scaling
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ReadWith("4", c.text).fault, c.expected) << '"' << c.text << '"';

@@ -59,8 +59,7 @@ Extended PowerOfTen(int exponent) {
     }
     if (carry != 0) words.push_back(static_cast<std::uint32_t>(carry));
   }
-  const std::int64_t top_bit =
-      32 * static_cast<std::int64_t>(words.size()) - std::countl_zero(words.back()) - 1;
+  const std::int64_t top_bit = 32 * static_cast<std::int64_t>(words.size()) - std::countl_zero(words.back()) - 1;
   const std::uint64_t hi = BitsAt(words, top_bit - 63, 64);
   const std::uint64_t lo = BitsAt(words, top_bit - 127, 64);
   // Everything below `lo` only matters as "nonzero or not": whole words

@@ -56,8 +56,8 @@ bool ConsoleWindowVisible() {
   HMODULE user32 = ::LoadLibraryW(L"user32.dll");
   if (user32 == nullptr) return false;
   using IsWindowVisibleFunction = BOOL(WINAPI*)(HWND);
-  auto is_visible = reinterpret_cast<IsWindowVisibleFunction>(
-      reinterpret_cast<void*>(::GetProcAddress(user32, "IsWindowVisible")));
+  auto is_visible =
+      reinterpret_cast<IsWindowVisibleFunction>(reinterpret_cast<void*>(::GetProcAddress(user32, "IsWindowVisible")));
   return is_visible != nullptr && is_visible(window);
 }
 

@@ -64,9 +64,7 @@ class PosixFile final : public File {
     return CopyFileRange(*to, count - copied, copied > 0);
   }
 
-  bool Seek(std::uint64_t position) override {
-    return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) >= 0;
-  }
+  bool Seek(std::uint64_t position) override { return ::lseek(fd_, static_cast<off_t>(position), SEEK_SET) >= 0; }
 
   bool Resize(std::uint64_t length) override {
     // Like O_TRUNC, resizing leaves devices alone: writing to one is still
@@ -133,7 +131,8 @@ class PosixFile final : public File {
         result = KernelCopy::kUnavailable;
         break;
       }
-      const bool written = to.WriteCounted(static_cast<const char*>(window) + lead, static_cast<std::size_t>(piece), copied);
+      const bool written =
+          to.WriteCounted(static_cast<const char*>(window) + lead, static_cast<std::size_t>(piece), copied);
       ::munmap(window, span);
       if (!written) {
         result = KernelCopy::kFailed;
@@ -160,8 +159,8 @@ class PosixFile final : public File {
       ssize_t copied = ::copy_file_range(fd_, nullptr, to.fd_, nullptr, chunk, 0);
       if (copied < 0 && errno == EINTR) continue;
       if (copied < 0 && !moved_any &&
-          (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
-           errno == EBADF || errno == EPERM)) {
+          (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF ||
+           errno == EPERM)) {
         // Devices, pipes, some file systems and older kernels refuse; the
         // buffered copy handles them and reports their real errors.
         return KernelCopy::kUnavailable;
@@ -191,8 +190,8 @@ constexpr int kOpenFlags = O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
 std::unique_ptr<PosixFile> Hold(int fd) {
   if (fd < 0) return nullptr;
   struct stat status;
-  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode) || S_ISFIFO(status.st_mode) ||
-      S_ISSOCK(status.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode) || S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode) ||
+      ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
     return nullptr;
   }

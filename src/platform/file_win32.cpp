@@ -122,12 +122,11 @@ std::optional<std::wstring> SystemName(const std::string& name) {
 // Opens `name` with share mode 0. A disk file must tell its identity, or the
 // check that keeps the input from being overwritten could not be made.
 // `opened` tells whether the name was reached at all, even if it is then refused.
-std::unique_ptr<File> OpenUnshared(const std::string& name, DWORD access, DWORD disposition,
-                                   bool allow_devices, bool* opened = nullptr) {
+std::unique_ptr<File> OpenUnshared(const std::string& name, DWORD access, DWORD disposition, bool allow_devices,
+                                   bool* opened = nullptr) {
   std::optional<std::wstring> system_name = SystemName(name);
   if (!system_name) return nullptr;
-  HANDLE handle =
-      ::CreateFileW(system_name->c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = ::CreateFileW(system_name->c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (opened != nullptr) *opened = handle != INVALID_HANDLE_VALUE;
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   bool on_disk = ::GetFileType(handle) == FILE_TYPE_DISK;
@@ -163,8 +162,8 @@ class Win32FileSystem final : public FileSystem {
     // mode 0 holds the new file from the moment it exists. OPEN_EXISTING keeps
     // an existing file's bytes until the caller has checked what it is.
     OutputOpening opening;
-    opening.file = OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, /*allow_devices=*/true,
-                                &opening.created);
+    opening.file =
+        OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, /*allow_devices=*/true, &opening.created);
     if (opening.created || ::GetLastError() != ERROR_FILE_EXISTS) return opening;
     opening.file = OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, /*allow_devices=*/true);
     return opening;

@@ -16,8 +16,7 @@ namespace {
 class Win32PlatformTest : public ::testing::Test {
  protected:
   Win32PlatformTest() {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("varnhold-platform-" + std::to_string(std::random_device{}()));
+    folder_ = std::filesystem::temp_directory_path() / ("varnhold-platform-" + std::to_string(std::random_device{}()));
     std::filesystem::create_directories(folder_);
   }
   ~Win32PlatformTest() override {

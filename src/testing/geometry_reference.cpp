@@ -12,7 +12,9 @@ using geometry::Fault;
 // A walk this long means the stopping rule failed; the product would hang.
 constexpr std::uint64_t kLongestWalk = std::uint64_t{1} << 34;
 
-std::uint32_t CeilDivide(std::uint32_t a, std::uint32_t b) { return static_cast<std::uint32_t>((std::uint64_t{a} + b - 1) / b); }
+std::uint32_t CeilDivide(std::uint32_t a, std::uint32_t b) {
+  return static_cast<std::uint32_t>((std::uint64_t{a} + b - 1) / b);
+}
 
 // round(sqrt(x)) with ties to even, as the hardware does it; a root the
 // 64-bit rounding cannot hold is invalid, one of 2^32 or more too large.
@@ -67,7 +69,8 @@ ReferenceResult ReferenceGeometry(std::uint32_t p, std::uint32_t d, double f) {
     const std::uint32_t step = static_cast<std::uint32_t>(k) * d;
     const bool above = (up + k) % 2 == 1;
     const std::uint32_t v = above ? start + step : start - step;
-    const std::int64_t exact = above ? std::int64_t{start} + std::int64_t(k) * d : std::int64_t{start} - std::int64_t(k) * d;
+    const std::int64_t exact =
+        above ? std::int64_t{start} + std::int64_t(k) * d : std::int64_t{start} - std::int64_t(k) * d;
     if (v == 0) {
       if (stopping) {
         result.walk_ended = true;

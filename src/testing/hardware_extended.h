@@ -14,8 +14,8 @@ namespace test_support {
 
 using geometry::Extended;
 
-inline constexpr bool kHardwareExtended = std::numeric_limits<long double>::digits == 64 &&
-                                          std::numeric_limits<long double>::max_exponent == 16384;
+inline constexpr bool kHardwareExtended =
+    std::numeric_limits<long double>::digits == 64 && std::numeric_limits<long double>::max_exponent == 16384;
 
 constexpr int kExtendedBias = 16383;
 
@@ -72,8 +72,7 @@ inline bool SameValue(const Extended& a, const Extended& b) {
   if (a.kind() != b.kind()) return false;
   if (a.kind() == Extended::Kind::kNaN) return true;
   if (a.negative() != b.negative()) return false;
-  return a.kind() != Extended::Kind::kFinite ||
-         (a.exponent() == b.exponent() && a.significand() == b.significand());
+  return a.kind() != Extended::Kind::kFinite || (a.exponent() == b.exponent() && a.significand() == b.significand());
 }
 
 }  // namespace test_support

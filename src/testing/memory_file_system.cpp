@@ -38,7 +38,9 @@ class MemoryFile final : public platform::File {
     return allowed == size;
   }
 
-  platform::KernelCopy CopyInKernel(platform::File&, std::uint64_t) override { return platform::KernelCopy::kUnavailable; }
+  platform::KernelCopy CopyInKernel(platform::File&, std::uint64_t) override {
+    return platform::KernelCopy::kUnavailable;
+  }
 
   bool Seek(std::uint64_t position) override {
     position_ = static_cast<std::size_t>(position);
@@ -78,9 +80,7 @@ MemoryFileSystem::Node& MemoryFileSystem::AddDirectory(const std::string& name) 
   return node;
 }
 
-void MemoryFileSystem::AddLink(const std::string& alias, const std::string& name) {
-  names_[alias] = names_.at(name);
-}
+void MemoryFileSystem::AddLink(const std::string& alias, const std::string& name) { names_[alias] = names_.at(name); }
 
 bool MemoryFileSystem::Remove(const std::string& name) {
   own_index_.erase(name);
@@ -124,8 +124,7 @@ platform::NameKind MemoryFileSystem::KindOf(const std::string& name) {
 
 std::unique_ptr<platform::File> MemoryFileSystem::OpenForReading(const std::string& name) {
   auto found = names_.find(name);
-  if (found == names_.end() || found->second->directory || found->second->held_elsewhere ||
-      found->second->open) {
+  if (found == names_.end() || found->second->directory || found->second->held_elsewhere || found->second->open) {
     return nullptr;
   }
   return std::make_unique<MemoryFile>(found->second, IdentityOf(name), false);

@@ -23,8 +23,8 @@ class MemoryFileSystem final : public platform::FileSystem {
     std::vector<std::uint8_t> bytes;
     std::uint64_t index = 0;
     bool directory = false;
-    bool held_elsewhere = false;   ///< another process holds it open
-    bool open = false;             ///< this run holds it open
+    bool held_elsewhere = false;               ///< another process holds it open
+    bool open = false;                         ///< this run holds it open
     std::optional<std::uint64_t> write_limit;  ///< writes past this length fail
     bool fail_close = false;
   };

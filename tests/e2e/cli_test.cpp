@@ -133,8 +133,8 @@ TEST_F(CliTest, DecodingHandMadePictures) {
 
   folder_.Write("escape.bmp", Picture("x/../../y", 1, {1}));
   EXPECT_EQ(Run({"escape.bmp"}).out, "3");
-  EXPECT_EQ(folder_.Names(), (Names{"escape.bmp", "hand.bmp", "hand.bmp.dat", "short.bmp", "short.bmp.bin",
-                                    "tiny.bmp"}));
+  EXPECT_EQ(folder_.Names(),
+            (Names{"escape.bmp", "hand.bmp", "hand.bmp.dat", "short.bmp", "short.bmp.bin", "tiny.bmp"}));
 }
 
 TEST_F(CliTest, ExistingOutputIsReplacedAndRetryNameUsed) {

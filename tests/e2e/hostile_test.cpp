@@ -86,17 +86,17 @@ TEST_F(HostileTest, StoredTags) {
     int code;
     std::string out;  // also the suffix of the output, on success
   } rows[] = {
-      {"", 0, "."},                                 // never written by the encoder, still read
-      {"..", 0, "..."},                             // dots alone stay beside the picture
-      {std::string("ok\0/../x", 8), 0, ".ok"},      // the tag ends at its first zero byte
+      {"", 0, "."},                             // never written by the encoder, still read
+      {"..", 0, "..."},                         // dots alone stay beside the picture
+      {std::string("ok\0/../x", 8), 0, ".ok"},  // the tag ends at its first zero byte
       {std::string("\0/", 2), 0, "."},
-      {"a\\b", 0, ".a\\b"},                         // an ordinary byte on POSIX
+      {"a\\b", 0, ".a\\b"},                                     // an ordinary byte on POSIX
       {std::string(249, 'e'), 0, "." + std::string(249, 'e')},  // a 255-byte name, the longest allowed
       {"/", 3, "3"},
       {"a/b", 3, "3"},
       {"../up", 3, "3"},
       {"x/", 3, "3"},
-      {std::string(255, 'e'), 2, "2"},              // longer than a file name may be, both times
+      {std::string(255, 'e'), 2, "2"},  // longer than a file name may be, both times
   };
   const Bytes carried{'c', 'a', 'r', 'g', 'o'};
   for (const Row& row : rows) {
@@ -169,7 +169,7 @@ TEST_F(HostileTest, StatedFileLengths) {
     std::uint32_t stated;
     std::size_t carried;  // bytes present after the record
     int code;
-    std::size_t output;   // bytes in the output afterwards
+    std::size_t output;  // bytes in the output afterwards
   } rows[] = {
       {0, 10, 0, 0},
       {10, 10, 0, 10},
@@ -201,7 +201,8 @@ TEST_F(HostileTest, RandomBytes) {
     const std::size_t size = round < 10 ? random() % 70 : 55 + random() % 400;
     Bytes picture(size);
     for (auto& byte : picture) byte = static_cast<std::uint8_t>(random());
-    if (round % 3 == 0 && size > 60) picture[54] = static_cast<std::uint8_t>(random() % 4);  // short tags are likelier to fit
+    if (round % 3 == 0 && size > 60)
+      picture[54] = static_cast<std::uint8_t>(random() % 4);  // short tags are likelier to fit
     if (round % 4 == 0 && size > 54 && size >= 59u + picture[54]) {
       container::StoreLittleEndian32(&picture[55 + picture[54]], static_cast<std::uint32_t>(random() % 300));
     }

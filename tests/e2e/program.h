@@ -30,8 +30,8 @@ struct Launch {
   std::vector<std::string> arguments;
   std::map<std::string, std::string> environment;  ///< added to a clean environment
   std::function<void()> in_child;                  ///< runs in the child just before exec
-  bool broken_stdout = false;  ///< standard output is a pipe nobody reads
-  bool terminal_stdout = false;  ///< standard output is a terminal (POSIX only)
+  bool broken_stdout = false;                      ///< standard output is a pipe nobody reads
+  bool terminal_stdout = false;                    ///< standard output is a terminal (POSIX only)
 };
 
 /// Runs the program under test in `folder` and waits for it.

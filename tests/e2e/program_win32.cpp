@@ -123,8 +123,8 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
   if (launch.broken_stdout) out.CloseRead();  // nobody will ever read it
 
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE nothing_in = ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                    OPEN_EXISTING, 0, nullptr);
+  HANDLE nothing_in =
+      ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -140,8 +140,8 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
 
   PROCESS_INFORMATION process{};
   BOOL started = ::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                                  CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                                  directory.c_str(), &startup, &process);
+                                  CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, environment.data(), directory.c_str(),
+                                  &startup, &process);
   if (nothing_in != INVALID_HANDLE_VALUE) ::CloseHandle(nothing_in);
   out.CloseWrite();  // the pipes end when the child's copies close
   error.CloseWrite();
