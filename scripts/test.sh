@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up and runs every test suite: installs the missing Debian packages, then
-# runs the native build, the sanitizer build and every extra stage in
-# scripts/stages/ (cross builds, fuzzing, valgrind, packaging), timing each.
+# Sets up and runs every test suite: installs the missing Debian packages,
+# checks the C++ formatting, then runs the native build, the sanitizer build and
+# every extra stage in scripts/stages/ (cross builds, fuzzing, valgrind,
+# packaging), timing each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,7 @@ step scripts/setup.sh
 # The native stage would only skip the ImageMagick round trip; the full suite
 # insists on it.
 [ -x /usr/bin/convert ] || { echo "FAIL: the suite needs ImageMagick: install the Debian package imagemagick" >&2; exit 1; }
+step scripts/format.sh --check
 step cmake --workflow --preset default
 step cmake --workflow --preset sanitize
 for stage in scripts/stages/*.sh; do
