@@ -1,7 +1,9 @@
 // Failing disks, shared files and odd inputs: each ends with its own code, and
 // nothing is lost that was not the run's own output.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/fanotify.h>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -15,6 +17,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -195,6 +199,102 @@ TEST_F(FaultTest, FilesHeldByAnotherProcess) {
   EXPECT_EQ(Run("free.txt").out, ".bmp~");
   EXPECT_EQ(folder_.Read("free.txt.bmp"), Bytes{5});
   ::close(fd);
+}
+
+// Another process that locks each of `names` in `folder` the moment it is
+// opened for the first time, before that open returns, and holds the lock while
+// it lives: the race between creating an output and locking it, made certain.
+// The kernel holds each open in the folder until this answers it (fanotify's
+// permission events, which need CAP_SYS_ADMIN).
+class LockerOnOpen {
+ public:
+  LockerOnOpen(const std::string& folder, std::set<std::string> names) : names_(std::move(names)) {
+    listener_ = ::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC, O_RDONLY | O_CLOEXEC);
+    if (listener_ >= 0 &&
+        ::fanotify_mark(listener_, FAN_MARK_ADD, FAN_OPEN_PERM | FAN_EVENT_ON_CHILD, AT_FDCWD, folder.c_str()) != 0) {
+      ::close(listener_);
+      listener_ = -1;
+    }
+    if (listener_ < 0 || ::pipe2(stop_, O_CLOEXEC) != 0) {
+      error_ = std::strerror(errno);
+      return;
+    }
+    answering_ = std::thread([this] { Answer(); });
+  }
+  ~LockerOnOpen() {
+    if (listener_ < 0) return;
+    ::close(stop_[1]);
+    answering_.join();
+    for (int fd : held_) ::close(fd);
+    ::close(stop_[0]);
+  }
+  bool listening() const { return listener_ >= 0; }
+  const std::string& error() const { return error_; }
+
+ private:
+  void Answer() {
+    pollfd fds[2] = {{listener_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+    alignas(fanotify_event_metadata) char buffer[4096];
+    bool answering = true;
+    while (answering && ::poll(fds, 2, -1) >= 0 && fds[1].revents == 0) {
+      const ssize_t got = ::read(listener_, buffer, sizeof buffer);
+      auto* event = reinterpret_cast<fanotify_event_metadata*>(buffer);
+      for (ssize_t left = got; FAN_EVENT_OK(event, left); event = FAN_EVENT_NEXT(event, left)) {
+        if (event->fd < 0) continue;
+        const bool lock = names_.erase(NameOf(event->fd)) == 1 && ::flock(event->fd, LOCK_EX | LOCK_NB) == 0;
+        const fanotify_response response{event->fd, FAN_ALLOW};
+        answering = answering && ::write(listener_, &response, sizeof response) == sizeof response;
+        if (lock) {
+          held_.push_back(event->fd);
+        } else {
+          ::close(event->fd);
+        }
+      }
+    }
+    ::close(listener_);  // lets through whatever is still waiting
+  }
+
+  static std::string NameOf(int fd) {
+    char target[4096];
+    const ssize_t length = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target);
+    if (length <= 0) return "";
+    return fs::path(std::string(target, static_cast<std::size_t>(length))).filename();
+  }
+
+  std::set<std::string> names_;  // not yet locked
+  std::vector<int> held_;
+  int listener_ = -1;
+  int stop_[2] = {-1, -1};
+  std::string error_;
+  std::thread answering_;
+};
+
+TEST_F(FaultTest, NewOutputLockedByAnotherProcessIsRemoved) {
+  folder_.Write("new.txt", Pattern(100));
+  struct Row {
+    std::set<std::string> locked;
+    int exit_code;
+    std::string out;
+    Names left;
+  } rows[] = {
+      {{"new.txt.bmp"}, 0, ".bmp~", {"new.txt", "new.txt.bmp~"}},
+      {{"new.txt.bmp", "new.txt.bmp~"}, 2, "2", {"new.txt"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.exit_code);
+    Finished run;
+    {
+      LockerOnOpen locker(folder_.path(), row.locked);
+      if (!locker.listening()) GTEST_SKIP() << "the kernel refused fanotify's permission events: " << locker.error();
+      run = Run("new.txt");
+    }
+    EXPECT_EQ(run.exit_code, row.exit_code);
+    EXPECT_EQ(run.out, row.out);
+    EXPECT_EQ(folder_.Names(), row.left);
+    for (const std::string& name : folder_.Names()) {
+      if (name != "new.txt") fs::remove(folder_ / name);
+    }
+  }
 }
 
 TEST_F(FaultTest, InputsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
