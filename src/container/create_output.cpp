@@ -43,8 +43,12 @@ std::optional<bool> MayBeTheInput(platform::File& output, platform::File& input)
 
 std::optional<CreatedOutput> CreateOutput(platform::FileSystem& files, const std::string& argument,
                                           const std::string& suffix, platform::File& input) {
-  for (const std::string& candidate : {suffix, suffix + kRetrySuffix}) {
-    const std::string name = argument + candidate;
+  // Every name is made before any file is, so that nothing can run out of
+  // memory between creating a file and removing or returning it.
+  std::string candidates[] = {suffix, suffix + kRetrySuffix};
+  const std::string names[] = {argument + candidates[0], argument + candidates[1]};
+  for (int i = 0; i < 2; ++i) {
+    const std::string& name = names[i];
     // An existing file is opened without truncation, so that it is emptied
     // only once it is known not to be the input under another name.
     platform::OutputOpening opening = files.OpenForWriting(name);
@@ -54,7 +58,7 @@ std::optional<CreatedOutput> CreateOutput(platform::FileSystem& files, const std
       if (!may_be_input) return std::nullopt;
       usable = !*may_be_input;
     }
-    if (usable && opening.file->Resize(0)) return CreatedOutput{std::move(opening.file), candidate};
+    if (usable && opening.file->Resize(0)) return CreatedOutput{std::move(opening.file), std::move(candidates[i])};
     // A file this run made and cannot use would be left behind empty; one
     // that was there before is never removed. Should the removal fail, the
     // run still goes on to the retry name: nothing better can be done.

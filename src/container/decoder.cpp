@@ -81,7 +81,8 @@ Outcome DecodePicture(platform::FileSystem& files, const std::string& argument) 
 
   std::optional<CreatedOutput> output = CreateOutput(files, argument, extension, *input);
   if (!output) return Failed(Result::kOutputUnavailable);
-  if (!CopyBlocks(*input, *output->file, record->file_length) || !output->file->Close()) {
+  if (!StageSucceeded(
+          [&] { return CopyBlocks(*input, *output->file, record->file_length) && output->file->Close(); })) {
     return Failed(Result::kCopyFailed);
   }
   // Everything was read and the output is complete: a failure to release the

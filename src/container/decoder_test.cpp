@@ -130,9 +130,13 @@ TEST_F(DecoderTest, FailuresMapToTheirStage) {
   EXPECT_EQ(DecodePicture(files_, "held.bmp").result, Result::kInputUnavailable);
   EXPECT_EQ(DecodePicture(files_, "missing.bmp").result, Result::kInputUnavailable);
 
-  files_.AddFile("w.bmp", Picture("a", 5, {1, 2, 3, 4, 5}));
-  files_.AddFile("w.bmp.a").write_limit = 2;
-  EXPECT_EQ(DecodePicture(files_, "w.bmp").result, Result::kCopyFailed);
+  for (bool out_of_memory : {false, true}) {
+    files_.AddFile("w.bmp", Picture("a", 5, {1, 2, 3, 4, 5}));
+    test_support::MemoryFileSystem::Node& output = files_.AddFile("w.bmp.a");
+    output.write_limit = 2;
+    output.out_of_memory_at_limit = out_of_memory;
+    EXPECT_EQ(DecodePicture(files_, "w.bmp").result, Result::kCopyFailed) << out_of_memory;
+  }
 
   // Data that may not have reached the disk is never reported as success.
   files_.AddFile("c.bmp", Picture("a", 1, {1}));

@@ -63,9 +63,13 @@ Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& env
   std::optional<CreatedOutput> output = CreateOutput(files, argument, kPictureSuffix, *input);
   if (!output) return Failed(Result::kOutputUnavailable);
   platform::File& picture = *output->file;
-  if (!picture.WriteAll(record_start.data(), record_start.size())) return Failed(Result::kRecordFailed);
-  if (!CopyBlocks(*input, picture, *file_length) ||
-      !WriteZeros(picture, container_length - kHeaderSize - record_length) || !picture.Close()) {
+  if (!StageSucceeded([&] { return picture.WriteAll(record_start.data(), record_start.size()); })) {
+    return Failed(Result::kRecordFailed);
+  }
+  if (!StageSucceeded([&] {
+        return CopyBlocks(*input, picture, *file_length) &&
+               WriteZeros(picture, container_length - kHeaderSize - record_length) && picture.Close();
+      })) {
     return Failed(Result::kCopyFailed);
   }
   // Everything was read and the output is complete: a failure to release the

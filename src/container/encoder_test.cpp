@@ -100,17 +100,26 @@ TEST_F(EncoderTest, FailuresMapToTheirStage) {
   files_.AddDirectory("a.txt.bmp~");
   EXPECT_EQ(Encode("a.txt", ".txt").result, Result::kOutputUnavailable);
 
-  files_.AddFile("b.txt", Pattern(100));
-  files_.AddFile("b.txt.bmp").write_limit = 20;  // inside the header
-  EXPECT_EQ(Encode("b.txt", ".txt").result, Result::kRecordFailed);
-
-  files_.AddFile("c.txt", Pattern(100));
-  files_.AddFile("c.txt.bmp").write_limit = 100;  // inside the carried bytes
-  EXPECT_EQ(Encode("c.txt", ".txt").result, Result::kCopyFailed);
-
-  files_.AddFile("d.txt", Pattern(100));
-  files_.AddFile("d.txt.bmp").write_limit = 54 + 8 + 100 + 1;  // inside the zero fill
-  EXPECT_EQ(Encode("d.txt", ".txt").result, Result::kCopyFailed);
+  // A write that fails, or runs out of memory, once the output exists fails
+  // the stage it interrupts.
+  struct Case {
+    std::uint64_t limit;
+    Result result;
+  } cases[] = {
+      {20, Result::kRecordFailed},              // inside the header
+      {100, Result::kCopyFailed},               // inside the carried bytes
+      {54 + 8 + 100 + 1, Result::kCopyFailed},  // inside the zero fill
+  };
+  for (const Case& c : cases) {
+    for (bool out_of_memory : {false, true}) {
+      SCOPED_TRACE(testing::Message() << c.limit << (out_of_memory ? ", out of memory" : ""));
+      files_.AddFile("b.txt", Pattern(100));
+      test_support::MemoryFileSystem::Node& picture = files_.AddFile("b.txt.bmp");
+      picture.write_limit = c.limit;
+      picture.out_of_memory_at_limit = out_of_memory;
+      EXPECT_EQ(Encode("b.txt", ".txt").result, c.result);
+    }
+  }
 }
 
 TEST_F(EncoderTest, ArithmeticFaultComesBeforeAnyOutput) {

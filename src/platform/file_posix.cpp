@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <new>
 
 #include "platform/file.h"
 
@@ -186,7 +187,9 @@ class PosixFile final : public File {
 constexpr int kOpenFlags = O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
 
 // Takes an exclusive advisory lock on `fd`, so two runs never share a file;
-// closes it and gives nothing when the file is not one to use.
+// closes it and gives nothing when the file is not one to use. Nothing here
+// throws: `fd` may be a file this run has just created, which its caller must
+// be able to remove again.
 std::unique_ptr<PosixFile> Hold(int fd) {
   if (fd < 0) return nullptr;
   struct stat status;
@@ -197,7 +200,9 @@ std::unique_ptr<PosixFile> Hold(int fd) {
   }
   int status_flags = ::fcntl(fd, F_GETFL);
   if (status_flags >= 0) ::fcntl(fd, F_SETFL, status_flags & ~O_NONBLOCK);
-  return std::make_unique<PosixFile>(fd, status);
+  std::unique_ptr<PosixFile> file(new (std::nothrow) PosixFile(fd, status));
+  if (file == nullptr) ::close(fd);
+  return file;
 }
 
 std::unique_ptr<PosixFile> OpenLocked(const std::string& name, int flags) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <new>
 
 #include "platform/file.h"
 #include "platform/wide_win32.h"
@@ -121,7 +122,8 @@ std::optional<std::wstring> SystemName(const std::string& name) {
 
 // Opens `name` with share mode 0. A disk file must tell its identity, or the
 // check that keeps the input from being overwritten could not be made.
-// `opened` tells whether the name was reached at all, even if it is then refused.
+// `opened` tells whether the name was reached at all, even if it is then refused;
+// from then on nothing throws, so that a file just created can be removed.
 std::unique_ptr<File> OpenUnshared(const std::string& name, DWORD access, DWORD disposition, bool allow_devices,
                                    bool* opened = nullptr) {
   std::optional<std::wstring> system_name = SystemName(name);
@@ -135,7 +137,9 @@ std::unique_ptr<File> OpenUnshared(const std::string& name, DWORD access, DWORD 
     ::CloseHandle(handle);
     return nullptr;
   }
-  return std::make_unique<Win32File>(handle, *identity, on_disk);
+  std::unique_ptr<File> file(new (std::nothrow) Win32File(handle, *identity, on_disk));
+  if (file == nullptr) ::CloseHandle(handle);
+  return file;
 }
 
 class Win32FileSystem final : public FileSystem {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace test_support {
 namespace {
@@ -35,6 +36,7 @@ class MemoryFile final : public platform::File {
     if (node_->bytes.size() < position_ + allowed) node_->bytes.resize(position_ + allowed);
     if (allowed > 0) std::memcpy(node_->bytes.data() + position_, data, allowed);
     position_ += allowed;
+    if (allowed != size && node_->out_of_memory_at_limit) throw std::bad_alloc();
     return allowed == size;
   }
 
