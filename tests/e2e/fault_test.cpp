@@ -285,7 +285,9 @@ TEST_F(FaultTest, NewOutputLockedByAnotherProcessIsRemoved) {
     Finished run;
     {
       LockerOnOpen locker(folder_.path(), row.locked);
-      if (!locker.listening()) GTEST_SKIP() << "the kernel refused fanotify's permission events: " << locker.error();
+      if (!locker.listening())
+        GTEST_SKIP() << "no fanotify permission events (they need CAP_SYS_ADMIN; qemu-user has none): "
+                     << locker.error();
       run = Run("new.txt");
     }
     EXPECT_EQ(run.exit_code, row.exit_code);
