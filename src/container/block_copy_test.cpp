@@ -16,16 +16,24 @@ class BlockCopyTest : public ::testing::Test {
   test_support::MemoryFileSystem files_;
 };
 
+// Counts of more than one buffer-full (the buffer holds 16 blocks) cover the
+// refill as well as the first fill.
+constexpr std::size_t kMany = 40 * kCopyBlockSize;
+
 TEST_F(BlockCopyTest, CopiesExactlyTheCountFromThePosition) {
-  const auto source_bytes = Pattern(3 * kCopyBlockSize + 17);
-  files_.AddFile("in", source_bytes);
-  auto in = files_.OpenForReading("in");
-  auto out = files_.OpenForWriting("out").file;
-  std::uint8_t skipped[5];
-  ASSERT_TRUE(in->ReadExact(skipped, 5));
-  ASSERT_TRUE(CopyBlocks(*in, *out, 2 * kCopyBlockSize + 3));
-  std::vector<std::uint8_t> expected(source_bytes.begin() + 5, source_bytes.begin() + 5 + 2 * kCopyBlockSize + 3);
-  EXPECT_EQ(*files_.Contents("out"), expected);
+  const auto source_bytes = Pattern(kMany + 17);
+  for (std::size_t count : {std::size_t{2} * kCopyBlockSize + 3, kMany + 3}) {
+    SCOPED_TRACE(count);
+    files_.AddFile("in", source_bytes);
+    files_.AddFile("out");
+    auto in = files_.OpenForReading("in");
+    auto out = files_.OpenForWriting("out").file;
+    std::uint8_t skipped[5];
+    ASSERT_TRUE(in->ReadExact(skipped, 5));
+    ASSERT_TRUE(CopyBlocks(*in, *out, count));
+    std::vector<std::uint8_t> expected(source_bytes.begin() + 5, source_bytes.begin() + 5 + count);
+    EXPECT_EQ(*files_.Contents("out"), expected);
+  }
 }
 
 TEST_F(BlockCopyTest, ShortSourceLeavesOnlyWholeBlocks) {
@@ -38,7 +46,8 @@ TEST_F(BlockCopyTest, ShortSourceLeavesOnlyWholeBlocks) {
       {100, 1'000, 0},              // less than the one block asked for
       {61'439, 61'440, 0},
       {61'440, 61'441, 61'440},
-      {10, 0xFFFF'FFFFu, 0},  // the largest length a record can state
+      {10, 0xFFFF'FFFFu, 0},                       // the largest length a record can state
+      {kMany - 5, kMany, kMany - kCopyBlockSize},  // the last block of a later buffer-full is short
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.present);
@@ -47,7 +56,7 @@ TEST_F(BlockCopyTest, ShortSourceLeavesOnlyWholeBlocks) {
     auto in = files_.OpenForReading("in");
     auto out = files_.OpenForWriting("out").file;
     EXPECT_FALSE(CopyBlocks(*in, *out, c.requested));
-    EXPECT_EQ(files_.Contents("out")->size(), c.written);
+    EXPECT_EQ(files_.Contents("out"), Pattern(c.written));
   }
 }
 
@@ -60,13 +69,17 @@ TEST_F(BlockCopyTest, WriteFailureIsReportedAndKeepsWholeBlocks) {
   EXPECT_EQ(files_.Contents("out")->size(), 0u);
   EXPECT_FALSE(WriteZeros(*out, 11));
 
-  // A limit part-way through the second block: the first stays, whole.
-  files_.AddFile("big", Pattern(3 * kCopyBlockSize));
-  files_.AddFile("cut").write_limit = kCopyBlockSize + 100;
-  auto big = files_.OpenForReading("big");
-  auto cut = files_.OpenForWriting("cut").file;
-  EXPECT_FALSE(CopyBlocks(*big, *cut, 3 * kCopyBlockSize));
-  EXPECT_EQ(files_.Contents("cut"), Pattern(kCopyBlockSize));
+  // A limit part-way through a block: the blocks before it stay, whole, also
+  // when the limit falls in a later buffer-full.
+  for (std::size_t kept : {std::size_t{1}, std::size_t{33}}) {
+    SCOPED_TRACE(kept);
+    files_.AddFile("big", Pattern(kMany));
+    files_.AddFile("cut").write_limit = kept * kCopyBlockSize + 100;
+    auto big = files_.OpenForReading("big");
+    auto cut = files_.OpenForWriting("cut").file;
+    EXPECT_FALSE(CopyBlocks(*big, *cut, kMany));
+    EXPECT_EQ(files_.Contents("cut"), Pattern(kept * kCopyBlockSize));
+  }
 }
 
 TEST_F(BlockCopyTest, ZerosAreAppended) {

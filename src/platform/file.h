@@ -20,14 +20,6 @@ struct FileIdentity {
 /// What a name denotes once symbolic links are followed.
 enum class NameKind { kMissing, kDirectory, kRegularFile, kOtherFile };
 
-/// How a copy handed to the kernel ended; also the outcome of the block copy
-/// that tries the kernel first.
-enum class KernelCopy {
-  kDone,         ///< every byte was copied
-  kUnavailable,  ///< nothing was copied; copy through a buffer instead
-  kFailed,       ///< the copy stopped part-way; both positions moved by what was copied
-};
-
 /// An open file, read and written at one running position.
 class File {
  public:
@@ -44,11 +36,6 @@ class File {
   [[nodiscard]] virtual bool ReadExact(void* data, std::size_t size) = 0;
   /// Writes all `size` bytes at the position; false on any failure.
   [[nodiscard]] virtual bool WriteAll(const void* data, std::size_t size) = 0;
-  /// Copies `count` bytes from this file's position to `target`'s position
-  /// without the process copying them (the kernel moves them, from a mapping
-  /// of this file or file to file), where the platform can. Never raises a
-  /// signal when this file shrinks meanwhile: the copy then fails.
-  [[nodiscard]] virtual KernelCopy CopyInKernel(File& target, std::uint64_t count) = 0;
   /// Moves the position to `position`; false when it cannot be moved.
   [[nodiscard]] virtual bool Seek(std::uint64_t position) = 0;
   /// Cuts or extends the file to `length` bytes and moves the position there.

@@ -62,8 +62,6 @@ class Win32File final : public File {
     return true;
   }
 
-  KernelCopy CopyInKernel(File&, std::uint64_t) override { return KernelCopy::kUnavailable; }
-
   bool Seek(std::uint64_t position) override {
     LARGE_INTEGER target;
     target.QuadPart = static_cast<LONGLONG>(position);

@@ -83,7 +83,6 @@ TEST_F(Win32PlatformTest, OutputKeepsItsBytesUntilResizedAndKnowsItsIdentity) {
   EXPECT_TRUE(reread->ReadExact(bytes, 3));
   EXPECT_STREQ(bytes, "abc");
   EXPECT_FALSE(reread->ReadExact(bytes, 1));  // the file ends
-  EXPECT_EQ(reread->CopyInKernel(*reread, 1), KernelCopy::kUnavailable);
 }
 
 TEST(Win32PathSeparators, SlashBackslashAndColon) {

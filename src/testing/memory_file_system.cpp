@@ -40,10 +40,6 @@ class MemoryFile final : public platform::File {
     return allowed == size;
   }
 
-  platform::KernelCopy CopyInKernel(platform::File&, std::uint64_t) override {
-    return platform::KernelCopy::kUnavailable;
-  }
-
   bool Seek(std::uint64_t position) override {
     position_ = static_cast<std::size_t>(position);
     return true;
