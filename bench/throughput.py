@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Times encoding and decoding against cp of the same file, and reports the
 program's peak resident memory, for a 1 MiB and a 256 MiB input, each into a
-new output and over an existing one.
+new output and over an existing one. Beside the program it times the floor of
+this machine in the same rounds: cp, cat, and dd with the program's write size,
+so a reader sees how far the program is from what the machine allows.
 
 Usage: bench/throughput.py [PROGRAM] [--rounds N] [--folder DIR]
 Builds nothing: pass the program (default build/release/varnhold). Needs GNU
@@ -26,18 +28,27 @@ import time
 
 MiB = 1024 * 1024
 TIME = "/usr/bin/time"
+# The program reads 61,440-byte blocks and writes them 16 at a time (the copy
+# buffer in src/container/block_copy.cpp); dd copies with that write size.
+DD_BLOCK = 16 * 61_440
 
 
-def run_measured(argv, expected_out=None):
+def run_measured(argv, expected_out=None, stdout_to=None):
     """Runs argv in the current folder; returns (seconds, the child's peak RSS in KiB).
 
     GNU time reports the peak RSS of the program itself; a child forked from
     this interpreter would count the interpreter's pages until it execs.
+    `stdout_to` names a file that takes standard output, emptied inside the
+    timed span, as a shell's `>` would be.
     """
     report = "rss.txt"
     os.sync()
     start = time.perf_counter()
-    done = subprocess.run([TIME, "-f", "%M", "-o", report] + argv, stdout=subprocess.PIPE)
+    if stdout_to is None:
+        done = subprocess.run([TIME, "-f", "%M", "-o", report] + argv, stdout=subprocess.PIPE)
+    else:
+        with open(stdout_to, "wb") as out:
+            done = subprocess.run([TIME, "-f", "%M", "-o", report] + argv, stdout=out)
     elapsed = time.perf_counter() - start
     if done.returncode != 0:
         sys.exit(f"{argv} exited with {done.returncode}")
@@ -79,27 +90,31 @@ def same_bytes(a, b):
 def measure(program, size, rounds):
     """Medians in seconds and peak RSS in KiB, keyed by (case, 'new'|'over')."""
     name = f"input-{size}.bin"
-    picture, restored, copy = name + ".bmp", name + ".bmp.bin", name + ".copy"
+    picture, restored = name + ".bmp", name + ".bmp.bin"
+    copy, cat_copy, dd_copy = name + ".cp", name + ".cat", name + ".dd"
     make_input(name, size)
-    cp = shutil.which("cp")
+    cp, cat, dd = shutil.which("cp"), shutil.which("cat"), shutil.which("dd")
+    # (case, argv, expected standard output, the file made, standard output's file)
     steps = [
-        ("cp", [cp, name, copy], None, copy),
-        ("encode", [program, name], ".bmp", picture),
-        ("decode", [program, picture], ".bin", restored),
+        ("cp", [cp, name, copy], None, copy, None),
+        ("cat", [cat, name], None, cat_copy, cat_copy),
+        ("dd", [dd, f"if={name}", f"of={dd_copy}", f"bs={DD_BLOCK}", "status=none"], None, dd_copy, None),
+        ("encode", [program, name], ".bmp", picture, None),
+        ("decode", [program, picture], ".bin", restored, None),
     ]
     times, rss = {}, {}
     for _ in range(rounds):
         # A new output each time, then the same runs over the outputs just made.
         for mode in ("new", "over"):
-            for case, argv, out, made in steps:
+            for case, argv, out, made, stdout_to in steps:
                 if mode == "new":
                     remove(made)
-                t, peak = run_measured(argv, out)
+                t, peak = run_measured(argv, out, stdout_to)
                 times.setdefault((case, mode), []).append(t)
                 rss[(case, mode)] = max(rss.get((case, mode), 0), peak)
     if not same_bytes(name, restored):
         sys.exit("round trip differs")
-    remove(name, picture, restored, copy)
+    remove(name, picture, restored, copy, cat_copy, dd_copy)
     return {k: statistics.median(v) for k, v in times.items()}, rss
 
 
@@ -108,6 +123,17 @@ def folder_type(folder):
         return subprocess.run(["stat", "-f", "-c", "%T", folder], capture_output=True, text=True).stdout.strip()
     except OSError:
         return "unknown"
+
+
+def cpu_model():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or "unknown CPU"
 
 
 def main():
@@ -122,18 +148,21 @@ def main():
     folder = args.folder or tempfile.mkdtemp(prefix="varnhold-bench-")
     os.chdir(folder)
     print(f"program {program}")
-    print(f"folder {folder} ({folder_type(folder)}), Linux {platform.release()}, {os.cpu_count()} CPUs, "
+    print(f"folder {folder} ({folder_type(folder)}), Linux {platform.release()}, {os.cpu_count()} x {cpu_model()}, "
           f"load {os.getloadavg()[0]:.2f}")
     print(f"{args.rounds} interleaved rounds, medians; page cache warm, not flushed; sync before each run")
-    print(f"{'input':>8} {'output':>6} {'cp ms':>8} {'encode ms':>10} {'/cp':>5} {'decode ms':>10} {'/cp':>5}"
-          f" {'RSS KiB enc':>12} {'dec':>6}")
+    print(f"floor: cp, cat and dd bs={DD_BLOCK} of the same file in the same rounds, as ratios to cp")
+    print(f"{'input':>8} {'output':>6} {'cp ms':>8} {'cat':>5} {'dd':>5} {'encode ms':>10} {'/cp':>5}"
+          f" {'decode ms':>10} {'/cp':>5} {'RSS KiB enc':>12} {'dec':>6}")
     for size in (1 * MiB, 256 * MiB):
         medians, rss = measure(program, size, args.rounds)
         for mode in ("new", "over"):
             cp_time = medians[("cp", mode)]
+            cat, dd = medians[("cat", mode)], medians[("dd", mode)]
             enc, dec = medians[("encode", mode)], medians[("decode", mode)]
-            print(f"{size // MiB:>4} MiB {mode:>6} {cp_time * 1000:8.1f} {enc * 1000:10.1f} {enc / cp_time:5.2f}"
-                  f" {dec * 1000:10.1f} {dec / cp_time:5.2f} {rss[('encode', mode)]:12d} {rss[('decode', mode)]:6d}")
+            print(f"{size // MiB:>4} MiB {mode:>6} {cp_time * 1000:8.1f} {cat / cp_time:5.2f} {dd / cp_time:5.2f}"
+                  f" {enc * 1000:10.1f} {enc / cp_time:5.2f} {dec * 1000:10.1f} {dec / cp_time:5.2f}"
+                  f" {rss[('encode', mode)]:12d} {rss[('decode', mode)]:6d}")
     print(f"load at the end {os.getloadavg()[0]:.2f}")
     if not args.folder:
         shutil.rmtree(folder)
