@@ -119,10 +119,15 @@ def measure(program, size, rounds):
 
 
 def folder_type(folder):
-    try:
-        return subprocess.run(["stat", "-f", "-c", "%T", folder], capture_output=True, text=True).stdout.strip()
-    except OSError:
-        return "unknown"
+    # findmnt names ext4 as such; stat -f calls every ext file system "ext2/ext3".
+    for argv in (["findmnt", "-n", "-o", "FSTYPE,OPTIONS", "--target", folder], ["stat", "-f", "-c", "%T", folder]):
+        try:
+            found = " ".join(subprocess.run(argv, capture_output=True, text=True).stdout.split())
+        except OSError:
+            continue
+        if found:
+            return found
+    return "unknown"
 
 
 def cpu_model():
