@@ -20,7 +20,7 @@ TEST_F(BlockCopyTest, CopiesExactlyTheCountFromThePosition) {
   const auto source_bytes = Pattern(3 * kCopyBlockSize + 17);
   files_.AddFile("in", source_bytes);
   auto in = files_.OpenForReading("in");
-  auto out = files_.OpenForWriting("out").file;
+  auto out = files_.OpenForWriting("out", *in).file;
   std::uint8_t skipped[5];
   ASSERT_TRUE(in->ReadExact(skipped, 5));
   ASSERT_TRUE(CopyBlocks(*in, *out, 2 * kCopyBlockSize + 3));
@@ -45,7 +45,7 @@ TEST_F(BlockCopyTest, ShortSourceLeavesOnlyWholeBlocks) {
     files_.AddFile("in", Pattern(c.present));
     files_.AddFile("out");
     auto in = files_.OpenForReading("in");
-    auto out = files_.OpenForWriting("out").file;
+    auto out = files_.OpenForWriting("out", *in).file;
     EXPECT_FALSE(CopyBlocks(*in, *out, c.requested));
     EXPECT_EQ(files_.Contents("out")->size(), c.written);
   }
@@ -55,7 +55,7 @@ TEST_F(BlockCopyTest, WriteFailureIsReportedAndKeepsWholeBlocks) {
   files_.AddFile("in", Pattern(1000));
   files_.AddFile("out").write_limit = 10;
   auto in = files_.OpenForReading("in");
-  auto out = files_.OpenForWriting("out").file;
+  auto out = files_.OpenForWriting("out", *in).file;
   EXPECT_FALSE(CopyBlocks(*in, *out, 1000));
   EXPECT_EQ(files_.Contents("out")->size(), 0u);
   EXPECT_FALSE(WriteZeros(*out, 11));
@@ -64,14 +64,16 @@ TEST_F(BlockCopyTest, WriteFailureIsReportedAndKeepsWholeBlocks) {
   files_.AddFile("big", Pattern(3 * kCopyBlockSize));
   files_.AddFile("cut").write_limit = kCopyBlockSize + 100;
   auto big = files_.OpenForReading("big");
-  auto cut = files_.OpenForWriting("cut").file;
+  auto cut = files_.OpenForWriting("cut", *big).file;
   EXPECT_FALSE(CopyBlocks(*big, *cut, 3 * kCopyBlockSize));
   EXPECT_EQ(files_.Contents("cut"), Pattern(kCopyBlockSize));
 }
 
 TEST_F(BlockCopyTest, ZerosAreAppended) {
+  files_.AddFile("in");
   files_.AddFile("out", {7, 7});
-  auto out = files_.OpenForWriting("out").file;
+  auto in = files_.OpenForReading("in");
+  auto out = files_.OpenForWriting("out", *in).file;
   ASSERT_TRUE(out->Resize(2));
   ASSERT_TRUE(WriteZeros(*out, kCopyBlockSize + 1));
   auto bytes = *files_.Contents("out");
