@@ -80,9 +80,9 @@ class FileSystem {
   [[nodiscard]] virtual NameKind KindOf(const std::string& name) = 0;
   /// Opens an existing regular file for reading only, held while open (see
   /// docs/reliability.md for what holding means on each platform). Nothing
-  /// when it cannot be opened, is not a regular file on a disk (devices, FIFOs,
-  /// sockets, files of kernel pseudo file systems), another process holds it,
-  /// or its length is unknown: it reports 0 bytes yet yields some. Never blocks.
+  /// when it cannot be opened, is not a regular file (devices, FIFOs, sockets),
+  /// another process holds it, or its length is unknown: it reports 0 bytes yet
+  /// yields some (proc, some FUSE files). Never blocks.
   [[nodiscard]] virtual std::unique_ptr<File> OpenForReading(const std::string& name) = 0;
   /// Opens a file for reading and writing, held exclusively while open. A
   /// missing name is created exclusively, so a file another process makes at
@@ -90,8 +90,9 @@ class FileSystem {
   /// permission bits, masked by the umask (POSIX). An existing name is opened
   /// without creating anything and its contents and permissions are left in
   /// place (so the caller can check what it is before emptying it); it is not
-  /// used unless it is a regular file on a disk, nor (POSIX) when it lies in a
-  /// sticky folder that others may write and belongs to another user.
+  /// used unless it is a regular file on a disk (not on a kernel pseudo file
+  /// system such as proc or sysfs), nor (POSIX) when it lies in a sticky
+  /// folder that others may write and belongs to another user.
   /// `created` is also true when the file was made but another process took
   /// hold of it first: the caller then removes it. Never blocks, and writes
   /// nothing to a name it does not use.

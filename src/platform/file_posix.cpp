@@ -218,8 +218,8 @@ class PosixFile final : public File {
 // hang the run); the flag is cleared once the file is known to be regular.
 constexpr int kOpenFlags = O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
 
-// Kernel pseudo file systems show regular files whose length is not their
-// content, and writing some of them acts on the system (/proc/sysrq-trigger).
+// Kernel pseudo file systems show regular files that are no place to store
+// anything, and writing some of them acts on the system (/proc/sysrq-trigger).
 bool OnPseudoFileSystem(int fd) {
 #if defined(__linux__)
   constexpr std::uint32_t kPseudo[] = {PROC_SUPER_MAGIC,    SYSFS_MAGIC,
@@ -252,13 +252,12 @@ bool Lock(int fd) {
 }
 
 // Locks `fd` (see Lock) and makes it blocking again; closes it and gives
-// nothing when the file is not a regular file on a disk, or another process
-// holds it. Nothing here throws: `fd` may be a file this run has just
-// created, which its caller must be able to remove again.
+// nothing when the file is not a regular file, or another process holds it. Nothing here throws: `fd` may be a file
+// this run has just created, which its caller must be able to remove again.
 std::unique_ptr<PosixFile> Hold(int fd) {
   if (fd < 0) return nullptr;
   struct stat status;
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || OnPseudoFileSystem(fd) || !Lock(fd)) {
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !Lock(fd)) {
     ::close(fd);
     return nullptr;
   }
@@ -327,7 +326,7 @@ class PosixFileSystem final : public FileSystem {
     if (fd >= 0) return {Hold(fd), true};
     if (errno != EEXIST) return {};
     fd = ::open(name.c_str(), O_RDWR | kOpenFlags);
-    if (fd >= 0 && PlantedByAnother(folder, fd)) {
+    if (fd >= 0 && (OnPseudoFileSystem(fd) || PlantedByAnother(folder, fd))) {
       ::close(fd);
       return {};
     }

@@ -4,14 +4,22 @@
 // program runs one level up, so a file written anywhere but beside the
 // picture shows up in the scratch folder's own listing.
 #include <fcntl.h>
+#include <linux/loop.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -96,6 +104,10 @@ TEST_F(HostileTest, StoredTags) {
       {"a/b", 3, "3"},
       {"../up", 3, "3"},
       {"x/", 3, "3"},
+      {"txt\n", 3, "3"},         // a script capturing the suffix would lose the line break
+      {"\x1b]0;x\x07", 3, "3"},  // a terminal escape sequence
+      {"a\x7f", 3, "3"},
+      {"\x01", 3, "3"},
       {std::string(255, 'e'), 2, "2"},  // longer than a file name may be, both times
   };
   const Bytes carried{'c', 'a', 'r', 'g', 'o'};
@@ -308,19 +320,129 @@ TEST_F(OutputNameTest, NameTooLongForTheFileSystem) {
   EXPECT_EQ(Inside(), (Names{"data.txt", longest, longest + ".bmp", too_long, "p.bmp"}));
 }
 
-TEST_F(OutputNameTest, FolderOrFifoInTheWay) {
+// Makes an entry at `path` of the same kind as `like` (a device node, FIFO or
+// socket; a kernel file cannot be made in a folder); false with `why` set when
+// the system refuses. A socket stays bound while `socket_fd` is open.
+bool MakeEntryLike(const std::string& like, const std::string& path, int& socket_fd, std::string& why) {
+  struct stat status;
+  if (::stat(like.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return false;
+  int made = -1;
+  if (S_ISFIFO(status.st_mode)) made = ::mkfifo(path.c_str(), 0666);
+  if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) made = ::mknod(path.c_str(), status.st_mode, status.st_rdev);
+  if (S_ISSOCK(status.st_mode)) {
+    socket_fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    made = ::bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  }
+  if (made != 0) why = like + ": " + std::strerror(errno);
+  return made == 0;
+}
+
+// A loop device over a 1 MiB image, detached again when destroyed.
+class LoopDevice {
+ public:
+  explicit LoopDevice(const std::string& image) {
+    ::truncate(image.c_str(), 0);
+    int control = ::open("/dev/loop-control", O_RDWR | O_CLOEXEC);
+    const int number = control >= 0 ? ::ioctl(control, LOOP_CTL_GET_FREE) : -1;
+    const int backing = ::open(image.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (number >= 0) path_ = "/dev/loop" + std::to_string(number);
+    device_ = number >= 0 ? ::open(path_.c_str(), O_RDWR | O_CLOEXEC) : -1;
+    if (backing < 0 || ::ftruncate(backing, 1 << 20) != 0 || device_ < 0 ||
+        ::ioctl(device_, LOOP_SET_FD, backing) != 0) {
+      error_ = std::strerror(errno);
+      if (device_ >= 0) ::close(device_);
+      device_ = -1;
+    }
+    if (backing >= 0) ::close(backing);
+    if (control >= 0) ::close(control);
+  }
+  ~LoopDevice() {
+    if (device_ < 0) return;
+    ::ioctl(device_, LOOP_CLR_FD, 0);
+    ::close(device_);
+  }
+  bool attached() const { return device_ >= 0; }
+  const std::string& path() const { return path_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  std::string path_, error_;
+  int device_ = -1;
+};
+
+class NotRegularOutputTest : public OutputNameTest {
+ protected:
+  NotRegularOutputTest() { fs::create_directory(folder_ / "in/t"); }
+
+  // Puts `target` in the way of each first output name, as a symbolic link
+  // and as an entry of its own kind: the retry name is used, `target` keeps
+  // its kind, and no run waits on it (a guard ends a run that would).
+  void ExpectRetryUsedPast(const std::string& target) {
+    for (const bool link : {true, false}) {
+      for (const Direction& d : {encode_, decode_}) {
+        SCOPED_TRACE(target + (link ? " through a link" : " as the entry") + ", " + d.input);
+        int socket_fd = -1;
+        std::string why;
+        if (link) {
+          fs::create_symlink(target, Path(d.first));
+        } else if (!MakeEntryLike(target, Path(d.first), socket_fd, why)) {
+          if (!why.empty()) std::cout << "[   NOTE   ] no entry of its own for " << why << "\n";
+          continue;
+        }
+        const auto kind = fs::status(Path(d.first)).type();
+        Launch guarded({"in/" + d.input});
+        guarded.in_child = [] { ::alarm(20); };
+        Finished run = RunProgram(folder_.path(), guarded);
+        EXPECT_EQ(run.exit_code, 0);
+        EXPECT_EQ(run.out, RetrySuffix(d));
+        EXPECT_EQ(fs::status(Path(d.first)).type(), kind);
+        EXPECT_TRUE(fs::is_regular_file(Path(d.retry)));
+        if (d.input == decode_.input) {
+          EXPECT_EQ(Read(d.retry), (Bytes{1, 2, 3, 4, 5}));
+        }
+        if (socket_fd >= 0) ::close(socket_fd);
+        fs::remove(Path(d.first));
+        fs::remove(Path(d.retry));
+      }
+    }
+    ExpectInputsUnchanged();
+  }
+};
+
+TEST_F(NotRegularOutputTest, DevicesPipesSocketsAndKernelFiles) {
+  ASSERT_EQ(::mkfifo(Path("t/fifo").c_str(), 0600), 0);
+  const int bound = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, Path("t/socket").c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  // /dev/ptmx is a pseudo-terminal's master side: writes to it wait for a
+  // reader that never comes. /proc/self/comm would swallow the picture.
+  for (const std::string& target : std::vector<std::string>{"/dev/null", "/dev/zero", "/dev/full", "/dev/ptmx",
+                                                            Path("t/fifo"), Path("t/socket"), "/proc/self/comm"}) {
+    ExpectRetryUsedPast(target);
+  }
+  ::close(bound);
+}
+
+// Were the picture written to it, the disk behind the device would now begin
+// with the picture's first bytes.
+TEST_F(NotRegularOutputTest, BlockDevice) {
+  LoopDevice loop(Path("t/disk.img"));
+  if (!loop.attached()) GTEST_SKIP() << "the kernel gave no loop device: " << loop.error();
+  const Bytes image = *Read("t/disk.img");
+  ExpectRetryUsedPast(loop.path());
+  EXPECT_EQ(Read("t/disk.img"), image);
+}
+
+TEST_F(OutputNameTest, FolderInTheWay) {
   for (const Direction& d : {encode_, decode_}) {
     SCOPED_TRACE(d.input);
-    ASSERT_EQ(::mkfifo(Path(d.first).c_str(), 0600), 0);
-    Finished run = Run(d.input);  // must not block on the FIFO
-    EXPECT_EQ(run.exit_code, 0);
-    EXPECT_EQ(run.out, RetrySuffix(d));
-    EXPECT_TRUE(fs::is_fifo(Path(d.first)));
-    fs::remove(Path(d.first));
-    fs::remove(Path(d.retry));
-
     fs::create_directory(Path(d.first));
-    run = Run(d.input);
+    Finished run = Run(d.input);
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.out, RetrySuffix(d));
     fs::remove(Path(d.retry));
