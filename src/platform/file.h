@@ -68,7 +68,7 @@ class File {
 
 /// What opening an output name did.
 struct OutputOpening {
-  std::unique_ptr<File> file;  ///< open and held exclusively; nothing when the name cannot be used
+  std::unique_ptr<File> file;  ///< open and held; nothing when the name cannot be used
   bool created = false;        ///< this call made the file: the name did not exist before
 };
 
@@ -84,7 +84,7 @@ class FileSystem {
   /// another process holds it, or its length is unknown: it reports 0 bytes yet
   /// yields some (proc, some FUSE files). Never blocks.
   [[nodiscard]] virtual std::unique_ptr<File> OpenForReading(const std::string& name) = 0;
-  /// Opens a file for reading and writing, held exclusively while open. A
+  /// Opens a file for reading and writing, held while open as inputs are. A
   /// missing name is created exclusively, so a file another process makes at
   /// the same moment is never taken for a new one, and takes `like`'s
   /// permission bits, masked by the umask (POSIX). An existing name is opened
