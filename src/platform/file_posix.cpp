@@ -252,8 +252,9 @@ bool Lock(int fd) {
 }
 
 // Locks `fd` (see Lock) and makes it blocking again; closes it and gives
-// nothing when the file is not a regular file, or another process holds it. Nothing here throws: `fd` may be a file
-// this run has just created, which its caller must be able to remove again.
+// nothing when the file is not a regular file, or another process holds it.
+// Nothing here throws: `fd` may be a file this run has just created, which
+// its caller must be able to remove again.
 std::unique_ptr<PosixFile> Hold(int fd) {
   if (fd < 0) return nullptr;
   struct stat status;
