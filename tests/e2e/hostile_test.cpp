@@ -4,10 +4,8 @@
 // program runs one level up, so a file written anywhere but beside the
 // picture shows up in the scratch folder's own listing.
 #include <fcntl.h>
-#include <linux/loop.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -17,6 +15,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -320,6 +320,17 @@ TEST_F(OutputNameTest, NameTooLongForTheFileSystem) {
   EXPECT_EQ(Inside(), (Names{"data.txt", longest, longest + ".bmp", too_long, "p.bmp"}));
 }
 
+// Binds a socket at `path`, which stays bound while the result is open; -1 when refused.
+int BindSocket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+  if (fd >= 0) ::close(fd);
+  return -1;
+}
+
 // Makes an entry at `path` of the same kind as `like` (a device node, FIFO or
 // socket; a kernel file cannot be made in a folder); false with `why` set when
 // the system refuses. A socket stays bound while `socket_fd` is open.
@@ -329,49 +340,10 @@ bool MakeEntryLike(const std::string& like, const std::string& path, int& socket
   int made = -1;
   if (S_ISFIFO(status.st_mode)) made = ::mkfifo(path.c_str(), 0666);
   if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) made = ::mknod(path.c_str(), status.st_mode, status.st_rdev);
-  if (S_ISSOCK(status.st_mode)) {
-    socket_fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    made = ::bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  }
+  if (S_ISSOCK(status.st_mode)) made = (socket_fd = BindSocket(path)) >= 0 ? 0 : -1;
   if (made != 0) why = like + ": " + std::strerror(errno);
   return made == 0;
 }
-
-// A loop device over a 1 MiB image, detached again when destroyed.
-class LoopDevice {
- public:
-  explicit LoopDevice(const std::string& image) {
-    ::truncate(image.c_str(), 0);
-    int control = ::open("/dev/loop-control", O_RDWR | O_CLOEXEC);
-    const int number = control >= 0 ? ::ioctl(control, LOOP_CTL_GET_FREE) : -1;
-    const int backing = ::open(image.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (number >= 0) path_ = "/dev/loop" + std::to_string(number);
-    device_ = number >= 0 ? ::open(path_.c_str(), O_RDWR | O_CLOEXEC) : -1;
-    if (backing < 0 || ::ftruncate(backing, 1 << 20) != 0 || device_ < 0 ||
-        ::ioctl(device_, LOOP_SET_FD, backing) != 0) {
-      error_ = std::strerror(errno);
-      if (device_ >= 0) ::close(device_);
-      device_ = -1;
-    }
-    if (backing >= 0) ::close(backing);
-    if (control >= 0) ::close(control);
-  }
-  ~LoopDevice() {
-    if (device_ < 0) return;
-    ::ioctl(device_, LOOP_CLR_FD, 0);
-    ::close(device_);
-  }
-  bool attached() const { return device_ >= 0; }
-  const std::string& path() const { return path_; }
-  const std::string& error() const { return error_; }
-
- private:
-  std::string path_, error_;
-  int device_ = -1;
-};
 
 class NotRegularOutputTest : public OutputNameTest {
  protected:
@@ -414,11 +386,8 @@ class NotRegularOutputTest : public OutputNameTest {
 
 TEST_F(NotRegularOutputTest, DevicesPipesSocketsAndKernelFiles) {
   ASSERT_EQ(::mkfifo(Path("t/fifo").c_str(), 0600), 0);
-  const int bound = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, Path("t/socket").c_str(), sizeof address.sun_path - 1);
-  ASSERT_EQ(::bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const int bound = BindSocket(Path("t/socket"));
+  ASSERT_GE(bound, 0);
   // /dev/ptmx is a pseudo-terminal's master side: writes to it wait for a
   // reader that never comes. /proc/self/comm would swallow the picture.
   for (const std::string& target : std::vector<std::string>{"/dev/null", "/dev/zero", "/dev/full", "/dev/ptmx",
@@ -431,11 +400,16 @@ TEST_F(NotRegularOutputTest, DevicesPipesSocketsAndKernelFiles) {
 // Were the picture written to it, the disk behind the device would now begin
 // with the picture's first bytes.
 TEST_F(NotRegularOutputTest, BlockDevice) {
-  LoopDevice loop(Path("t/disk.img"));
-  if (!loop.attached()) GTEST_SKIP() << "the kernel gave no loop device: " << loop.error();
-  const Bytes image = *Read("t/disk.img");
-  ExpectRetryUsedPast(loop.path());
-  EXPECT_EQ(Read("t/disk.img"), image);
+  const std::string image = Path("t/disk.img");
+  Write("t/disk.img", Bytes(1 << 20));
+  FILE* attach = ::popen(("losetup --find --show " + image + " 2>&1").c_str(), "r");
+  char answer[256] = {};
+  const bool read = attach != nullptr && std::fgets(answer, sizeof answer, attach) != nullptr;
+  const std::string loop(answer, std::strcspn(answer, "\n"));
+  if (attach == nullptr || ::pclose(attach) != 0 || !read) GTEST_SKIP() << "no loop device: " << loop;
+  ExpectRetryUsedPast(loop);
+  EXPECT_EQ(Read("t/disk.img"), Bytes(1 << 20));
+  EXPECT_EQ(std::system(("losetup --detach " + loop).c_str()), 0);
 }
 
 TEST_F(OutputNameTest, FolderInTheWay) {
