@@ -39,7 +39,7 @@ Expected ExpectedDecoding(const Bytes& picture) {
 
   std::string tag(picture.data() + kHeader + 1, picture.data() + kHeader + 1 + tag_length);
   tag = tag.substr(0, tag.find('\0'));
-  if (container::HasPathSeparator(tag)) return expected;
+  if (!container::IsRestorableTag(tag)) return expected;
   expected.suffix = "." + tag;
 
   const std::uint8_t* field = &picture[record_end - 4];

@@ -27,7 +27,7 @@ TEST_F(BlockCopyTest, CopiesExactlyTheCountFromThePosition) {
     files_.AddFile("in", source_bytes);
     files_.AddFile("out");
     auto in = files_.OpenForReading("in");
-    auto out = files_.OpenForWriting("out").file;
+    auto out = files_.OpenForWriting("out", *in).file;
     std::uint8_t skipped[5];
     ASSERT_TRUE(in->ReadExact(skipped, 5));
     ASSERT_TRUE(CopyBlocks(*in, *out, count));
@@ -54,7 +54,7 @@ TEST_F(BlockCopyTest, ShortSourceLeavesOnlyWholeBlocks) {
     files_.AddFile("in", Pattern(c.present));
     files_.AddFile("out");
     auto in = files_.OpenForReading("in");
-    auto out = files_.OpenForWriting("out").file;
+    auto out = files_.OpenForWriting("out", *in).file;
     EXPECT_FALSE(CopyBlocks(*in, *out, c.requested));
     EXPECT_EQ(files_.Contents("out"), Pattern(c.written));
   }
@@ -64,7 +64,7 @@ TEST_F(BlockCopyTest, WriteFailureIsReportedAndKeepsWholeBlocks) {
   files_.AddFile("in", Pattern(1000));
   files_.AddFile("out").write_limit = 10;
   auto in = files_.OpenForReading("in");
-  auto out = files_.OpenForWriting("out").file;
+  auto out = files_.OpenForWriting("out", *in).file;
   EXPECT_FALSE(CopyBlocks(*in, *out, 1000));
   EXPECT_EQ(files_.Contents("out")->size(), 0u);
   EXPECT_FALSE(WriteZeros(*out, 11));
@@ -76,15 +76,17 @@ TEST_F(BlockCopyTest, WriteFailureIsReportedAndKeepsWholeBlocks) {
     files_.AddFile("big", Pattern(kMany));
     files_.AddFile("cut").write_limit = kept * kCopyBlockSize + 100;
     auto big = files_.OpenForReading("big");
-    auto cut = files_.OpenForWriting("cut").file;
+    auto cut = files_.OpenForWriting("cut", *big).file;
     EXPECT_FALSE(CopyBlocks(*big, *cut, kMany));
     EXPECT_EQ(files_.Contents("cut"), Pattern(kept * kCopyBlockSize));
   }
 }
 
 TEST_F(BlockCopyTest, ZerosAreAppended) {
+  files_.AddFile("in");
   files_.AddFile("out", {7, 7});
-  auto out = files_.OpenForWriting("out").file;
+  auto in = files_.OpenForReading("in");
+  auto out = files_.OpenForWriting("out", *in).file;
   ASSERT_TRUE(out->Resize(2));
   ASSERT_TRUE(WriteZeros(*out, kCopyBlockSize + 1));
   auto bytes = *files_.Contents("out");

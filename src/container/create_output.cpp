@@ -51,7 +51,7 @@ std::optional<CreatedOutput> CreateOutput(platform::FileSystem& files, const std
     const std::string& name = names[i];
     // An existing file is opened without truncation, so that it is emptied
     // only once it is known not to be the input under another name.
-    platform::OutputOpening opening = files.OpenForWriting(name);
+    platform::OutputOpening opening = files.OpenForWriting(name, input);
     bool usable = opening.file != nullptr && opening.file->Identity() != input.Identity();
     if (usable && !opening.created) {
       const std::optional<bool> may_be_input = MayBeTheInput(*opening.file, input);

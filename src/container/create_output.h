@@ -20,7 +20,8 @@ struct CreatedOutput {
 /// onto it) counts as one that cannot be created, and is never emptied; so
 /// does an existing file whose length and first block equal the input's,
 /// since some file systems hide that two names are one file. A file this call
-/// created and could not use is removed again. Nothing when both names fail.
+/// created and could not use is removed again. A new file takes `input`'s
+/// permissions, as the file system allows. Nothing when both names fail.
 /// `input`'s position is unchanged.
 [[nodiscard]] std::optional<CreatedOutput> CreateOutput(platform::FileSystem& files, const std::string& argument,
                                                         const std::string& suffix, platform::File& input);

@@ -74,15 +74,18 @@ Outcome DecodePicture(platform::FileSystem& files, const std::string& argument) 
   std::string extension = ".";
   extension += IsUtf8(record->tag) ? record->tag : files.NameFromAnsi(record->tag);
   // The output name is the picture's name plus the tag, so a separator in the
-  // tag would reach into another folder.
-  if (HasPathSeparator(extension)) {
+  // tag would reach into another folder, and a control byte would reach the
+  // name and the terminal that is shown the suffix.
+  if (!IsRestorableTag(extension)) {
     return Failed(Result::kRecordFailed);
   }
 
   std::optional<CreatedOutput> output = CreateOutput(files, argument, extension, *input);
   if (!output) return Failed(Result::kOutputUnavailable);
-  if (!StageSucceeded(
-          [&] { return CopyBlocks(*input, *output->file, record->file_length) && output->file->Close(); })) {
+  // A picture that changed meanwhile may have given parts of two versions.
+  if (!StageSucceeded([&] {
+        return CopyBlocks(*input, *output->file, record->file_length) && input->Unchanged() && output->file->Close();
+      })) {
     return Failed(Result::kCopyFailed);
   }
   // Everything was read and the output is complete: a failure to release the

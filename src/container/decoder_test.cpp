@@ -138,6 +138,10 @@ TEST_F(DecoderTest, FailuresMapToTheirStage) {
     EXPECT_EQ(DecodePicture(files_, "w.bmp").result, Result::kCopyFailed) << out_of_memory;
   }
 
+  // A picture another process rewrites meanwhile may give parts of two.
+  files_.AddFile("r.bmp", Picture("a", 1, {1})).rewritten_after_first_read = Picture("a", 1, {2});
+  EXPECT_EQ(DecodePicture(files_, "r.bmp").result, Result::kCopyFailed);
+
   // Data that may not have reached the disk is never reported as success.
   files_.AddFile("c.bmp", Picture("a", 1, {1}));
   files_.AddFile("c.bmp.a").fail_close = true;

@@ -14,10 +14,11 @@ namespace container {
 namespace {
 
 // The extension as stored: a dot that lay in a folder name gives an
-// "extension" with a separator in it, which could never be restored beside
-// the picture, so such files are stored as having none.
+// "extension" with a separator in it, and a name may hold control bytes;
+// neither could be restored beside the picture, so such files are stored as
+// having none.
 std::string StoredExtension(const std::string& extension) {
-  if (extension.empty() || HasPathSeparator(extension)) {
+  if (extension.empty() || !IsRestorableTag(extension)) {
     return kNoExtensionMarker;
   }
   return extension;
@@ -47,7 +48,8 @@ Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& env
   std::unique_ptr<platform::File> input = files.OpenForReading(argument);
   if (input == nullptr) return Failed(Result::kInputUnavailable);
   // The length is taken once: exactly this many bytes are copied, so the
-  // container always agrees with its own record even if the file changes.
+  // container always agrees with its own record; a file that changes
+  // meanwhile fails the copy, since the picture may hold parts of two versions.
   const std::optional<std::uint64_t> file_length = input->Length();
   if (!file_length || *file_length > kMaxCarriedLength) return Failed(Result::kInputUnavailable);
 
@@ -67,7 +69,7 @@ Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& env
     return Failed(Result::kRecordFailed);
   }
   if (!StageSucceeded([&] {
-        return CopyBlocks(*input, picture, *file_length) &&
+        return CopyBlocks(*input, picture, *file_length) && input->Unchanged() &&
                WriteZeros(picture, container_length - kHeaderSize - record_length) && picture.Close();
       })) {
     return Failed(Result::kCopyFailed);

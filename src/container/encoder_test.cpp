@@ -66,6 +66,8 @@ TEST_F(EncoderTest, StoredTag) {
   } cases[] = {
       {"readme", "", {'~'}},
       {"my.dir/readme", ".dir/readme", {'~'}},  // the dot belongs to a folder
+      {"note.tx\nt", ".tx\nt", {'~'}},          // a control byte could not be restored
+      {"a.\x1b[0m", ".\x1b[0m", {'~'}},
       {"IMAGE.Txt", ".Txt", {'T', 'x', 't'}},
   };
   for (const Case& c : cases) {
@@ -119,6 +121,13 @@ TEST_F(EncoderTest, FailuresMapToTheirStage) {
       picture.out_of_memory_at_limit = out_of_memory;
       EXPECT_EQ(Encode("b.txt", ".txt").result, c.result);
     }
+  }
+
+  // Another process rewrites the input during the copy, in place or longer:
+  // the picture may hold parts of two versions.
+  for (const Bytes& rewritten : {Pattern(100, 9), Pattern(150)}) {
+    files_.AddFile("c.txt", Pattern(100)).rewritten_after_first_read = rewritten;
+    EXPECT_EQ(Encode("c.txt", ".txt").result, Result::kCopyFailed) << rewritten.size();
   }
 }
 

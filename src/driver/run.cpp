@@ -58,8 +58,8 @@ int Report(const container::Outcome& outcome, platform::Console& console) {
 int Run(const std::vector<std::string>& arguments, const System& system) {
   if (arguments.size() != 1) return ShowUsage(system.console);
   const std::string& argument = arguments[0];
-  // Devices and FIFOs count as existing files here and are refused when
-  // opened, with the input's own code.
+  // Devices, FIFOs and names that exist but cannot be looked at count as
+  // existing files here and are refused when opened, with the input's own code.
   platform::NameKind kind = system.files.KindOf(argument);
   if (kind == platform::NameKind::kMissing || kind == platform::NameKind::kDirectory) {
     return ShowUsage(system.console);

@@ -18,7 +18,12 @@ struct FileIdentity {
 };
 
 /// What a name denotes once symbolic links are followed.
-enum class NameKind { kMissing, kDirectory, kRegularFile, kOtherFile };
+enum class NameKind {
+  kMissing,  ///< no such file, or a link that ends in none (dangling, or a loop)
+  kDirectory,
+  kRegularFile,
+  kOtherFile,  ///< anything else, or a name whose status cannot be read (no rights, too long, I/O error)
+};
 
 /// An open file, read and written at one running position.
 class File {
@@ -27,6 +32,10 @@ class File {
 
   /// The identity taken when the file was opened.
   virtual FileIdentity Identity() const = 0;
+  /// True while the file's length and last-modified time (on POSIX also its
+  /// status-change time) are still those it had when it was opened; false
+  /// once another process changed it, or when they cannot be read.
+  [[nodiscard]] virtual bool Unchanged() = 0;
   /// The file's current length, or nothing when it cannot be queried.
   [[nodiscard]] virtual std::optional<std::uint64_t> Length() = 0;
   /// The running position, or nothing when it cannot be queried.
@@ -46,7 +55,7 @@ class File {
 
 /// What opening an output name did.
 struct OutputOpening {
-  std::unique_ptr<File> file;  ///< open and held exclusively; nothing when the name cannot be used
+  std::unique_ptr<File> file;  ///< open and held; nothing when the name cannot be used
   bool created = false;        ///< this call made the file: the name did not exist before
 };
 
@@ -56,18 +65,25 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   [[nodiscard]] virtual NameKind KindOf(const std::string& name) = 0;
-  /// Opens an existing regular file for reading only, held exclusively while
-  /// open. Nothing when it cannot be opened, is not a regular file, or another
-  /// process holds it. Never blocks.
+  /// Opens an existing regular file for reading only, held while open (see
+  /// docs/reliability.md for what holding means on each platform). Nothing
+  /// when it cannot be opened, is not a regular file (devices, FIFOs, sockets),
+  /// another process holds it, or its length is unknown: it reports 0 bytes yet
+  /// yields some (proc, some FUSE files). Never blocks.
   [[nodiscard]] virtual std::unique_ptr<File> OpenForReading(const std::string& name) = 0;
-  /// Opens a file for reading and writing, held exclusively while open. A
+  /// Opens a file for reading and writing, held while open as inputs are. A
   /// missing name is created exclusively, so a file another process makes at
-  /// the same moment is never taken for a new one; an existing name is opened
-  /// without creating anything and its contents are left in place (so the
-  /// caller can check what it is before emptying it). `created` is also true
-  /// when the file was made but another process took hold of it first: the
-  /// caller then removes it. Never blocks.
-  [[nodiscard]] virtual OutputOpening OpenForWriting(const std::string& name) = 0;
+  /// the same moment is never taken for a new one, and takes `like`'s
+  /// permission bits, masked by the umask (POSIX). An existing name is opened
+  /// without creating anything and its contents and permissions are left in
+  /// place (so the caller can check what it is before emptying it); it is not
+  /// used unless it is a regular file on a disk (not on a kernel pseudo file
+  /// system such as proc or sysfs), nor (POSIX) when it lies in a sticky
+  /// folder that others may write and belongs to another user.
+  /// `created` is also true when the file was made but another process took
+  /// hold of it first: the caller then removes it. Never blocks, and writes
+  /// nothing to a name it does not use.
+  [[nodiscard]] virtual OutputOpening OpenForWriting(const std::string& name, const File& like) = 0;
   /// Removes the name `name`; false when it cannot be removed.
   [[nodiscard]] virtual bool Remove(const std::string& name) = 0;
   /// A name part written by a program that kept names in the system's

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "platform/file.h"
 #include "platform/wide_win32.h"
@@ -16,15 +17,49 @@ namespace {
 // ReadFile and WriteFile take 32-bit counts; larger requests are split.
 constexpr std::size_t kLargestTransfer = std::size_t{1} << 30;
 
+// What tells one version of a file from another: its length and the time it
+// was last written.
+struct Version {
+  std::uint64_t length = 0;
+  std::uint64_t written = 0;
+  friend bool operator==(const Version&, const Version&) = default;
+};
+
+// The file's identity and version; nothing when they cannot be read.
+std::optional<std::pair<FileIdentity, Version>> Describe(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!::GetFileInformationByHandle(handle, &information)) return std::nullopt;
+  return std::pair{FileIdentity{information.dwVolumeSerialNumber,
+                                (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow},
+                   Version{(std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow,
+                           (std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32) |
+                               information.ftLastWriteTime.dwLowDateTime}};
+}
+
 class Win32File final : public File {
  public:
-  Win32File(HANDLE handle, FileIdentity identity, bool on_disk)
-      : handle_(handle), identity_(identity), on_disk_(on_disk) {}
+  Win32File(HANDLE handle, FileIdentity identity, Version version)
+      : handle_(handle), identity_(identity), version_(version) {}
   ~Win32File() override {
     if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
   }
 
   FileIdentity Identity() const override { return identity_; }
+
+  bool Unchanged() override {
+    std::optional<std::pair<FileIdentity, Version>> now = Describe(handle_);
+    return now && now->second == version_;
+  }
+
+  // False for a file that reports 0 bytes yet yields some: there is no
+  // telling how many bytes it holds.
+  bool LengthIsKnown() {
+    std::optional<std::uint64_t> length = Length();
+    if (!length || *length > 0) return length.has_value();
+    char byte;
+    DWORD got = 0;
+    return ::ReadFile(handle_, &byte, 1, &got, nullptr) && got == 0;
+  }
 
   std::optional<std::uint64_t> Length() override {
     LARGE_INTEGER size;
@@ -69,8 +104,6 @@ class Win32File final : public File {
   }
 
   bool Resize(std::uint64_t length) override {
-    // Devices such as NUL have no length; writing to them still means something.
-    if (!on_disk_) return true;
     LARGE_INTEGER target;
     target.QuadPart = static_cast<LONGLONG>(length);
     return ::SetFilePointerEx(handle_, target, nullptr, FILE_BEGIN) && ::SetEndOfFile(handle_);
@@ -85,15 +118,8 @@ class Win32File final : public File {
  private:
   HANDLE handle_;
   FileIdentity identity_;
-  bool on_disk_;
+  Version version_;
 };
-
-std::optional<FileIdentity> IdentityOf(HANDLE handle) {
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!::GetFileInformationByHandle(handle, &information)) return std::nullopt;
-  return FileIdentity{information.dwVolumeSerialNumber,
-                      (std::uint64_t{information.nFileIndexHigh} << 32) | information.nFileIndexLow};
-}
 
 // The name handed to the wide API. A full name that reaches MAX_PATH only
 // opens through its "\\?\" form, which Windows takes literally; it is built
@@ -118,24 +144,29 @@ std::optional<std::wstring> SystemName(const std::string& name) {
   return L"\\\\?\\" + full;
 }
 
-// Opens `name` with share mode 0. A disk file must tell its identity, or the
-// check that keeps the input from being overwritten could not be made.
-// `opened` tells whether the name was reached at all, even if it is then refused;
-// from then on nothing throws, so that a file just created can be removed.
-std::unique_ptr<File> OpenUnshared(const std::string& name, DWORD access, DWORD disposition, bool allow_devices,
-                                   bool* opened = nullptr) {
+// Opens `name` with share mode 0, as a disk file only: a console, printer,
+// serial port, NUL or pipe could block, never end, or take the bytes away.
+// A disk file must tell its identity, or the check that keeps the input from
+// being overwritten could not be made. `made` tells whether a file was
+// reached on disk at all, even if it is then refused, and `error` why the
+// name could not be opened; from then on nothing throws, so that a file just
+// created can be removed.
+std::unique_ptr<Win32File> OpenUnshared(const std::string& name, DWORD access, DWORD disposition, bool* made = nullptr,
+                                        DWORD* error = nullptr) {
   std::optional<std::wstring> system_name = SystemName(name);
   if (!system_name) return nullptr;
   HANDLE handle = ::CreateFileW(system_name->c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened != nullptr) *opened = handle != INVALID_HANDLE_VALUE;
+  if (error != nullptr) *error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  bool on_disk = ::GetFileType(handle) == FILE_TYPE_DISK;
-  std::optional<FileIdentity> identity = on_disk ? IdentityOf(handle) : FileIdentity{};
-  if (!identity || (!on_disk && !allow_devices)) {
+  const bool on_disk = ::GetFileType(handle) == FILE_TYPE_DISK;
+  if (made != nullptr) *made = on_disk;
+  std::optional<std::pair<FileIdentity, Version>> description;
+  if (on_disk) description = Describe(handle);
+  if (!description) {
     ::CloseHandle(handle);
     return nullptr;
   }
-  std::unique_ptr<File> file(new (std::nothrow) Win32File(handle, *identity, on_disk));
+  std::unique_ptr<Win32File> file(new (std::nothrow) Win32File(handle, description->first, description->second));
   if (file == nullptr) ::CloseHandle(handle);
   return file;
 }
@@ -146,28 +177,37 @@ class Win32FileSystem final : public FileSystem {
     std::optional<std::wstring> system_name = SystemName(name);
     if (!system_name) return NameKind::kMissing;
     DWORD attributes = ::GetFileAttributesW(system_name->c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return NameKind::kMissing;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      // Only a name that leads to no file is missing; one that cannot be
+      // looked at (no rights, an I/O error) fails when opened.
+      const DWORD error = ::GetLastError();
+      const bool no_file = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                           error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME || error == ERROR_INVALID_DRIVE ||
+                           error == ERROR_BAD_NETPATH || error == ERROR_BAD_NET_NAME || error == ERROR_NOT_READY;
+      return no_file ? NameKind::kMissing : NameKind::kOtherFile;
+    }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NameKind::kDirectory;
     if (attributes & FILE_ATTRIBUTE_DEVICE) return NameKind::kOtherFile;
     return NameKind::kRegularFile;
   }
 
   std::unique_ptr<File> OpenForReading(const std::string& name) override {
-    // Only disk files are read: a pipe or console could block or never end.
-    auto file = OpenUnshared(name, GENERIC_READ, OPEN_EXISTING, /*allow_devices=*/false);
-    if (file == nullptr || !file->Length()) return nullptr;
+    auto file = OpenUnshared(name, GENERIC_READ, OPEN_EXISTING);
+    if (file == nullptr || !file->LengthIsKnown()) return nullptr;
     return file;
   }
 
-  OutputOpening OpenForWriting(const std::string& name) override {
+  // A new file takes its permissions from the folder, as every new file
+  // there does; `like` has nothing to add.
+  OutputOpening OpenForWriting(const std::string& name, const File&) override {
     // CREATE_NEW tells a name this run made from one that was there, and share
     // mode 0 holds the new file from the moment it exists. OPEN_EXISTING keeps
     // an existing file's bytes until the caller has checked what it is.
     OutputOpening opening;
-    opening.file =
-        OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, /*allow_devices=*/true, &opening.created);
-    if (opening.created || ::GetLastError() != ERROR_FILE_EXISTS) return opening;
-    opening.file = OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, /*allow_devices=*/true);
+    DWORD error = ERROR_SUCCESS;
+    opening.file = OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, &opening.created, &error);
+    if (opening.created || error != ERROR_FILE_EXISTS) return opening;
+    opening.file = OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
     return opening;
   }
 

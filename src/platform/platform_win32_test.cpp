@@ -51,7 +51,14 @@ TEST_F(Win32PlatformTest, KindsOfNames) {
   EXPECT_EQ(files_.KindOf(Path("dir")), NameKind::kDirectory);
   EXPECT_EQ(files_.KindOf(Path("missing")), NameKind::kMissing);
   EXPECT_EQ(files_.OpenForReading(Path("dir")), nullptr);
-  EXPECT_EQ(files_.OpenForWriting(Path("dir")).file, nullptr);
+  auto like = files_.OpenForReading(Path("file.txt"));
+  ASSERT_NE(like, nullptr);
+  EXPECT_EQ(files_.OpenForWriting(Path("dir"), *like).file, nullptr);
+  for (const char* device : {"NUL", "CON", "\\\\.\\NUL"}) {
+    OutputOpening opening = files_.OpenForWriting(device, *like);
+    EXPECT_EQ(opening.file, nullptr) << device;  // only disk files are outputs
+    EXPECT_FALSE(opening.created) << device;
+  }
   EXPECT_EQ(files_.OpenForReading(Path("missing")), nullptr);
 }
 
@@ -62,11 +69,11 @@ TEST_F(Win32PlatformTest, OutputKeepsItsBytesUntilResizedAndKnowsItsIdentity) {
   ASSERT_NE(input, nullptr);
   EXPECT_EQ(input->Length(), 8u);
   // Held without sharing: no second handle, under any of its names.
-  EXPECT_EQ(files_.OpenForWriting(Path("alias.bin")).file, nullptr);
+  EXPECT_EQ(files_.OpenForWriting(Path("alias.bin"), *input).file, nullptr);
   const FileIdentity identity = input->Identity();
   ASSERT_TRUE(input->Close());
 
-  OutputOpening opening = files_.OpenForWriting(Path("alias.bin"));
+  OutputOpening opening = files_.OpenForWriting(Path("alias.bin"), *input);
   EXPECT_FALSE(opening.created);
   std::unique_ptr<File>& output = opening.file;
   ASSERT_NE(output, nullptr);

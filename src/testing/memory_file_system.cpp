@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace test_support {
 namespace {
@@ -10,12 +11,13 @@ namespace {
 class MemoryFile final : public platform::File {
  public:
   MemoryFile(std::shared_ptr<MemoryFileSystem::Node> node, platform::FileIdentity identity, bool writable)
-      : node_(std::move(node)), identity_(identity), writable_(writable) {
+      : node_(std::move(node)), identity_(identity), writable_(writable), version_(Version()) {
     node_->open = true;
   }
   ~MemoryFile() override { node_->open = false; }
 
   platform::FileIdentity Identity() const override { return identity_; }
+  bool Unchanged() override { return Version() == version_; }
   std::optional<std::uint64_t> Length() override { return node_->bytes.size(); }
   std::optional<std::uint64_t> Position() override { return position_; }
 
@@ -24,6 +26,10 @@ class MemoryFile final : public platform::File {
     const std::size_t taken = std::min(size, available);
     if (taken > 0) std::memcpy(data, node_->bytes.data() + position_, taken);
     position_ += taken;
+    if (node_->rewritten_after_first_read) {
+      node_->bytes = *std::exchange(node_->rewritten_after_first_read, std::nullopt);
+      ++node_->modified;
+    }
     return taken == size;
   }
 
@@ -36,6 +42,7 @@ class MemoryFile final : public platform::File {
     if (node_->bytes.size() < position_ + allowed) node_->bytes.resize(position_ + allowed);
     if (allowed > 0) std::memcpy(node_->bytes.data() + position_, data, allowed);
     position_ += allowed;
+    ++node_->modified;
     if (allowed != size && node_->out_of_memory_at_limit) throw std::bad_alloc();
     return allowed == size;
   }
@@ -48,6 +55,7 @@ class MemoryFile final : public platform::File {
   bool Resize(std::uint64_t length) override {
     if (!writable_) return false;
     node_->bytes.resize(length);
+    ++node_->modified;
     position_ = length;
     return true;
   }
@@ -55,9 +63,12 @@ class MemoryFile final : public platform::File {
   bool Close() override { return !node_->fail_close; }
 
  private:
+  std::pair<std::size_t, std::uint64_t> Version() const { return {node_->bytes.size(), node_->modified}; }
+
   std::shared_ptr<MemoryFileSystem::Node> node_;
   platform::FileIdentity identity_;
   bool writable_;
+  std::pair<std::size_t, std::uint64_t> version_;
   std::size_t position_ = 0;
 };
 
@@ -128,7 +139,7 @@ std::unique_ptr<platform::File> MemoryFileSystem::OpenForReading(const std::stri
   return std::make_unique<MemoryFile>(found->second, IdentityOf(name), false);
 }
 
-platform::OutputOpening MemoryFileSystem::OpenForWriting(const std::string& name) {
+platform::OutputOpening MemoryFileSystem::OpenForWriting(const std::string& name, const platform::File&) {
   if (refused_.count(name) > 0) return {};
   auto found = names_.find(name);
   const bool created = found == names_.end();

@@ -28,6 +28,10 @@ class MemoryFileSystem final : public platform::FileSystem {
     std::optional<std::uint64_t> write_limit;  ///< writes past this length fail
     bool out_of_memory_at_limit = false;       ///< ...by throwing std::bad_alloc
     bool fail_close = false;
+    std::uint64_t modified = 0;  ///< counts writes: the double's modification time
+    /// Another process rewrites the file with these bytes once this run has
+    /// read from it.
+    std::optional<std::vector<std::uint8_t>> rewritten_after_first_read;
   };
 
   /// Creates or replaces `name` with `bytes`.
@@ -52,7 +56,8 @@ class MemoryFileSystem final : public platform::FileSystem {
 
   platform::NameKind KindOf(const std::string& name) override;
   std::unique_ptr<platform::File> OpenForReading(const std::string& name) override;
-  platform::OutputOpening OpenForWriting(const std::string& name) override;
+  /// Has no permissions to copy: `like` is not used.
+  platform::OutputOpening OpenForWriting(const std::string& name, const platform::File& like) override;
   bool Remove(const std::string& name) override;
   /// Keeps the bytes, as POSIX systems do; after `ReadAnsiAsLatin1` it stands
   /// for a system whose ANSI code page is ISO 8859-1: every byte becomes the

@@ -7,11 +7,19 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -96,6 +104,10 @@ TEST_F(HostileTest, StoredTags) {
       {"a/b", 3, "3"},
       {"../up", 3, "3"},
       {"x/", 3, "3"},
+      {"txt\n", 3, "3"},         // a script capturing the suffix would lose the line break
+      {"\x1b]0;x\x07", 3, "3"},  // a terminal escape sequence
+      {"a\x7f", 3, "3"},
+      {"\x01", 3, "3"},
       {std::string(255, 'e'), 2, "2"},  // longer than a file name may be, both times
   };
   const Bytes carried{'c', 'a', 'r', 'g', 'o'};
@@ -218,7 +230,8 @@ TEST_F(HostileTest, RandomBytes) {
       std::string tag(picture.data() + 55, picture.data() + record_end - 4);
       tag = tag.substr(0, tag.find('\0'));
       const std::uint32_t stated = container::LoadLittleEndian32(&picture[record_end - 4]);
-      if (tag.find('/') != std::string::npos) {
+      const auto refused = [](unsigned char c) { return c == '/' || (c >= 0x01 && c <= 0x1F) || c == 0x7F; };
+      if (std::any_of(tag.begin(), tag.end(), refused)) {
         code = 3;
       } else if (tag.size() > 255 - std::string("r.bmp.").size()) {
         code = 2;  // the name is longer than the file system allows
@@ -307,19 +320,103 @@ TEST_F(OutputNameTest, NameTooLongForTheFileSystem) {
   EXPECT_EQ(Inside(), (Names{"data.txt", longest, longest + ".bmp", too_long, "p.bmp"}));
 }
 
-TEST_F(OutputNameTest, FolderOrFifoInTheWay) {
+// Binds a socket at `path`, which stays bound while the result is open; -1 when refused.
+int BindSocket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
+  if (fd >= 0) ::close(fd);
+  return -1;
+}
+
+// Makes an entry at `path` of the same kind as `like` (a device node, FIFO or
+// socket; a kernel file cannot be made in a folder); false with `why` set when
+// the system refuses. A socket stays bound while `socket_fd` is open.
+bool MakeEntryLike(const std::string& like, const std::string& path, int& socket_fd, std::string& why) {
+  struct stat status;
+  if (::stat(like.c_str(), &status) != 0 || S_ISREG(status.st_mode)) return false;
+  int made = -1;
+  if (S_ISFIFO(status.st_mode)) made = ::mkfifo(path.c_str(), 0666);
+  if (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode)) made = ::mknod(path.c_str(), status.st_mode, status.st_rdev);
+  if (S_ISSOCK(status.st_mode)) made = (socket_fd = BindSocket(path)) >= 0 ? 0 : -1;
+  if (made != 0) why = like + ": " + std::strerror(errno);
+  return made == 0;
+}
+
+class NotRegularOutputTest : public OutputNameTest {
+ protected:
+  NotRegularOutputTest() { fs::create_directory(folder_ / "in/t"); }
+
+  // Puts `target` in the way of each first output name, as a symbolic link
+  // and as an entry of its own kind: the retry name is used, `target` keeps
+  // its kind, and no run waits on it (a guard ends a run that would).
+  void ExpectRetryUsedPast(const std::string& target) {
+    for (const bool link : {true, false}) {
+      for (const Direction& d : {encode_, decode_}) {
+        SCOPED_TRACE(target + (link ? " through a link" : " as the entry") + ", " + d.input);
+        int socket_fd = -1;
+        std::string why;
+        if (link) {
+          fs::create_symlink(target, Path(d.first));
+        } else if (!MakeEntryLike(target, Path(d.first), socket_fd, why)) {
+          if (!why.empty()) std::cout << "[   NOTE   ] no entry of its own for " << why << "\n";
+          continue;
+        }
+        const auto kind = fs::status(Path(d.first)).type();
+        Launch guarded({"in/" + d.input});
+        guarded.in_child = [] { ::alarm(20); };
+        Finished run = RunProgram(folder_.path(), guarded);
+        EXPECT_EQ(run.exit_code, 0);
+        EXPECT_EQ(run.out, RetrySuffix(d));
+        EXPECT_EQ(fs::status(Path(d.first)).type(), kind);
+        EXPECT_TRUE(fs::is_regular_file(Path(d.retry)));
+        if (d.input == decode_.input) {
+          EXPECT_EQ(Read(d.retry), (Bytes{1, 2, 3, 4, 5}));
+        }
+        if (socket_fd >= 0) ::close(socket_fd);
+        fs::remove(Path(d.first));
+        fs::remove(Path(d.retry));
+      }
+    }
+    ExpectInputsUnchanged();
+  }
+};
+
+TEST_F(NotRegularOutputTest, DevicesPipesSocketsAndKernelFiles) {
+  ASSERT_EQ(::mkfifo(Path("t/fifo").c_str(), 0600), 0);
+  const int bound = BindSocket(Path("t/socket"));
+  ASSERT_GE(bound, 0);
+  // /dev/ptmx is a pseudo-terminal's master side: writes to it wait for a
+  // reader that never comes. /proc/self/comm would swallow the picture.
+  for (const std::string& target : std::vector<std::string>{"/dev/null", "/dev/zero", "/dev/full", "/dev/ptmx",
+                                                            Path("t/fifo"), Path("t/socket"), "/proc/self/comm"}) {
+    ExpectRetryUsedPast(target);
+  }
+  ::close(bound);
+}
+
+// Were the picture written to it, the disk behind the device would now begin
+// with the picture's first bytes.
+TEST_F(NotRegularOutputTest, BlockDevice) {
+  const std::string image = Path("t/disk.img");
+  Write("t/disk.img", Bytes(1 << 20));
+  FILE* attach = ::popen(("losetup --find --show " + image + " 2>&1").c_str(), "r");
+  char answer[256] = {};
+  const bool read = attach != nullptr && std::fgets(answer, sizeof answer, attach) != nullptr;
+  const std::string loop(answer, std::strcspn(answer, "\n"));
+  if (attach == nullptr || ::pclose(attach) != 0 || !read) GTEST_SKIP() << "no loop device: " << loop;
+  ExpectRetryUsedPast(loop);
+  EXPECT_EQ(Read("t/disk.img"), Bytes(1 << 20));
+  EXPECT_EQ(std::system(("losetup --detach " + loop).c_str()), 0);
+}
+
+TEST_F(OutputNameTest, FolderInTheWay) {
   for (const Direction& d : {encode_, decode_}) {
     SCOPED_TRACE(d.input);
-    ASSERT_EQ(::mkfifo(Path(d.first).c_str(), 0600), 0);
-    Finished run = Run(d.input);  // must not block on the FIFO
-    EXPECT_EQ(run.exit_code, 0);
-    EXPECT_EQ(run.out, RetrySuffix(d));
-    EXPECT_TRUE(fs::is_fifo(Path(d.first)));
-    fs::remove(Path(d.first));
-    fs::remove(Path(d.retry));
-
     fs::create_directory(Path(d.first));
-    run = Run(d.input);
+    Finished run = Run(d.input);
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.out, RetrySuffix(d));
     fs::remove(Path(d.retry));
