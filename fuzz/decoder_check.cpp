@@ -39,7 +39,7 @@ Expected ExpectedDecoding(const Bytes& picture) {
 
   std::string tag(picture.data() + kHeader + 1, picture.data() + kHeader + 1 + tag_length);
   tag = tag.substr(0, tag.find('\0'));
-  if (container::HasPathSeparator(tag)) return expected;
+  if (container::IsUnusableInName(tag)) return expected;
   expected.suffix = "." + tag;
 
   const std::uint8_t* field = &picture[record_end - 4];
@@ -88,7 +88,7 @@ void CheckRun(const Bytes& picture, const Expected& expected, bool first_name_ta
   if (left != names) problems << run << "unexpected set of " << left.size() << " files; ";
   for (const std::string& name : left) {
     const bool beside = name.rfind(kPicture, 0) == 0 &&
-                        !container::HasPathSeparator(std::string_view(name).substr(sizeof kPicture - 1));
+                        !container::IsUnusableInName(std::string_view(name).substr(sizeof kPicture - 1));
     if (!beside && name != kOutside && name != kNeighbour) problems << run << "wrote outside its folder; ";
   }
   if (LeavesOutput(expected.result) && files.Contents(kPicture + suffix) != expected.output) {

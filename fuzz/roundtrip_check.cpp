@@ -88,7 +88,7 @@ std::string CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
   const int decoded = driver::Run({picture}, {files, console, environment});
   const std::string extension = driver::ExtensionOf(name);
   // An extension whose dot lay in a folder name is stored as no extension.
-  const bool usable = !extension.empty() && !container::HasPathSeparator(extension);
+  const bool usable = !extension.empty() && !container::IsUnusableInName(extension);
   const std::string suffix = usable ? extension : container::kNoExtensionMarker;
   if (decoded != 0 || console.out != suffix) {
     problems << "decoding ended with " << decoded << " \"" << console.out << "\", expected \"" << suffix << "\"; ";

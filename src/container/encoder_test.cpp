@@ -66,6 +66,7 @@ TEST_F(EncoderTest, StoredTag) {
   } cases[] = {
       {"readme", "", {'~'}},
       {"my.dir/readme", ".dir/readme", {'~'}},  // the dot belongs to a folder
+      {"odd.t\tx", ".t\tx", {'~'}},             // a control byte could not be restored
       {"IMAGE.Txt", ".Txt", {'T', 'x', 't'}},
   };
   for (const Case& c : cases) {

@@ -20,10 +20,14 @@ inline constexpr char kNoExtensionMarker[] = ".~";
 /// Appended to the suffix for the one retry: ".bmp" becomes ".bmp~".
 inline constexpr char kRetrySuffix[] = "~";
 
-/// True when `text` holds a byte that separates folders on this platform: an
-/// extension with one could not name a file beside the picture.
-inline bool HasPathSeparator(std::string_view text) {
-  return std::any_of(text.begin(), text.end(), platform::IsPathSeparator);
+/// True when `text` cannot be part of a name beside the picture: it holds a
+/// byte that separates folders on this platform, or a control byte (0x01 to
+/// 0x1F, 0x7F).
+inline bool IsUnusableInName(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return platform::IsPathSeparator(c) || byte < 0x20 || byte == 0x7F;
+  });
 }
 
 }  // namespace container

@@ -218,7 +218,8 @@ TEST_F(HostileTest, RandomBytes) {
       std::string tag(picture.data() + 55, picture.data() + record_end - 4);
       tag = tag.substr(0, tag.find('\0'));
       const std::uint32_t stated = container::LoadLittleEndian32(&picture[record_end - 4]);
-      if (tag.find('/') != std::string::npos) {
+      const auto unusable = [](char c) { return c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+      if (std::any_of(tag.begin(), tag.end(), unusable)) {
         code = 3;
       } else if (tag.size() > 255 - std::string("r.bmp.").size()) {
         code = 2;  // the name is longer than the file system allows
