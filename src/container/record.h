@@ -26,8 +26,8 @@ std::string StoredExtension(std::string_view extension);
 /// How a picture of one file is laid out: what precedes the carried bytes,
 /// and how many zero bytes follow them.
 struct PicturePlan {
-  std::vector<std::uint8_t> record_start;  ///< header, tag length, tag and file length
-  std::uint64_t fill_length = 0;           ///< zero bytes after the carried file
+  std::vector<std::uint8_t> record_start;          ///< header, tag length, tag and file length
+  std::uint64_t fill_length = 0;                   ///< zero bytes after the carried file
   geometry::Fault fault = geometry::Fault::kNone;  ///< when not kNone, the rest is meaningless
 };
 

@@ -1,7 +1,7 @@
 #ifndef VARNHOLD_DRIVER_EXIT_CODE_H_
 #define VARNHOLD_DRIVER_EXIT_CODE_H_
 
-#include "container/outcome.h"
+#include "container/result.h"
 
 namespace driver {
 
