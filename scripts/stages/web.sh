@@ -16,6 +16,6 @@ require chromium chromium
 [ -f /usr/include/wasm32-wasi/c++/v1/string ] || { echo "FAIL: web needs libc++-14-dev-wasm32" >&2; exit 1; }
 
 step cmake --workflow --preset web
-cat build/web/round-trip-memory.txt
+echo "--- web: $(cat build/web/round-trip-memory.txt)"
 echo "--- web: $(wc -c <build/web/varnhold.html) bytes in build/web/varnhold.html"
 echo "--- web: all passed"
