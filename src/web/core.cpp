@@ -76,6 +76,11 @@ VARNHOLD_EXPORT(varnhold_longest_record_start) std::size_t LongestRecordStart() 
   return container::kLongestRecordStart;
 }
 
+/// The code for a file the page cannot read, as for an input the program cannot open.
+VARNHOLD_EXPORT(varnhold_unreadable) int Unreadable() {
+  return driver::ExitCodeFor(container::Result::kInputUnavailable);
+}
+
 /// 1 when the file named by the buffer's `name_length` bytes is a picture to
 /// decode, 0 when it is a file to encode.
 VARNHOLD_EXPORT(varnhold_is_picture) int IsPicture(std::size_t name_length) {

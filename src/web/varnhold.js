@@ -8,7 +8,7 @@
 /** What each exit code the page can give means. */
 export const MEANINGS = {
   0: "done",
-  1: "the file is longer than 268,435,456 bytes (256 MiB)",
+  1: "the file cannot be read, or is longer than 268,435,456 bytes (256 MiB)",
   3: "the picture ends before its record is complete, or its stored extension cannot name a file",
   4: "the picture holds fewer bytes than its record states",
 };
@@ -60,7 +60,12 @@ export async function loadCore(wasmBytes) {
   }
 
   async function decode(file) {
-    const head = new Uint8Array(await file.slice(0, core.varnhold_longest_record_start()).arrayBuffer());
+    let head;
+    try {
+      head = new Uint8Array(await file.slice(0, core.varnhold_longest_record_start()).arrayBuffer());
+    } catch {
+      return { code: core.varnhold_unreadable(), fault: "" };
+    }
     bytes().set(head);
     const code = core.varnhold_decode(head.length, file.size);
     if (code !== 0) return refused(code);

@@ -38,7 +38,10 @@ function send(method, params = {}, sessionId = session) {
   const id = ++lastId;
   chromium.stdio[3].write(JSON.stringify({ id, method, params, sessionId: sessionId || undefined }) + "\0");
   return new Promise((resolve, reject) => {
-    answers.set(id, ({ result, error }) => (error ? reject(new Error(`${method}: ${error.message}`)) : resolve(result)));
+    answers.set(id, ({ result, error }) => {
+      if (error) reject(new Error(`${method}: ${error.message}`));
+      else resolve(result);
+    });
   });
 }
 // The first event `method` whose parameters satisfy `accept`.
@@ -63,7 +66,9 @@ before(async () => {
   ({ sessionId: session } = await send("Target.attachToTarget", { targetId, flatten: true }, ""));
   listeners.add(({ method, params }) => {
     if (method === "Network.requestWillBeSent") requests.push(params.request.url);
-    if (method === "Fetch.requestPaused") send("Fetch.failRequest", { requestId: params.requestId, errorReason: "Failed" });
+    if (method === "Fetch.requestPaused") {
+      send("Fetch.failRequest", { requestId: params.requestId, errorReason: "Failed" });
+    }
   });
   await send("Network.enable");
   await send("Fetch.enable", { patterns: ["http*", "ws*", "ftp*"].map((urlPattern) => ({ urlPattern })) });
@@ -123,7 +128,7 @@ test("refusals show the code and its meaning", async () => {
   fs.writeFileSync(join(work, "huge.iso"), "");
   fs.truncateSync(join(work, "huge.iso"), 256 * MiB + 1); // sparse: only its size is looked at
   const cases = [
-    ["huge.iso", "", "Code 1: the file is longer than 268,435,456 bytes"],
+    ["huge.iso", "", "Code 1: the file cannot be read, or is longer than 268,435,456 bytes"],
     ["any.txt", "0", "Code 1: varnhold: floating-point division by zero."],
     ["cut.bmp", "", "Code 3: the picture ends before its record is complete"],
     ["short.bmp", "", "Code 4: the picture holds fewer bytes than its record states"],
@@ -168,5 +173,5 @@ test("round-trips 256 MiB without reading it whole", async () => {
 process's peak resident set ${growth.toFixed(1)} MiB (${busiest}, from ${(before[busiest] / 1024).toFixed(1)} MiB)\n`;
   fs.writeFileSync(`${process.env.VARNHOLD_WEB_BUILD}/round-trip-memory.txt`, figures);
   assert.ok(heap < 32 * MiB, figures);
-  assert.ok(growth < 64, figures);
+  assert.ok(growth < 128, figures); // a process that held the file would grow by 256 MiB
 });
