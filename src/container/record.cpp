@@ -21,8 +21,8 @@ std::size_t SequenceLength(unsigned char lead) {
 }  // namespace
 
 // A dot that lay in a folder name gives an "extension" with a separator in
-// it, which could never be restored beside the picture, so such files are
-// stored as having none.
+// it; that, or a control byte, could never be restored beside the picture, so
+// such files are stored as having none.
 std::string StoredExtension(std::string_view extension) {
   if (extension.empty() || IsUnusableInName(extension)) return kNoExtensionMarker;
   return std::string(extension);
