@@ -5,9 +5,8 @@
 // itself and zero fill, and a restored file is a slice of the picture, so no
 // file is ever read whole.
 
-/** What each exit code the page can give means. */
-export const MEANINGS = {
-  0: "done",
+/** What each refusal's exit code means. */
+const MEANINGS = {
   1: "the file cannot be read, or is longer than 268,435,456 bytes (256 MiB)",
   3: "the picture ends before its record is complete, or its stored extension cannot name a file",
   4: "the picture holds fewer bytes than its record states",
