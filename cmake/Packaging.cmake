@@ -18,6 +18,18 @@ else()
   install(FILES ${VARNHOLD_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
+# The browser page, built by the web preset (build/web/varnhold.html), goes
+# beside the program in the Windows download and under share/varnhold in the
+# .deb; a build that is not given one installs none.
+set(VARNHOLD_WEB_PAGE "" CACHE FILEPATH "The browser page to install (build/web/varnhold.html from the web preset)")
+if(VARNHOLD_WEB_PAGE)
+  if(WIN32)
+    install(FILES ${VARNHOLD_WEB_PAGE} DESTINATION .)
+  else()
+    install(FILES ${VARNHOLD_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/varnhold)
+  endif()
+endif()
+
 set(CPACK_PACKAGE_NAME varnhold)
 set(CPACK_PACKAGE_VENDOR "Varnhold")
 set(CPACK_PACKAGE_CONTACT "Varnhold developers <varnhold@localhost>")

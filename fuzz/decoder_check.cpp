@@ -88,7 +88,7 @@ void CheckRun(const Bytes& picture, const Expected& expected, bool first_name_ta
   if (left != names) problems << run << "unexpected set of " << left.size() << " files; ";
   for (const std::string& name : left) {
     const bool beside = name.rfind(kPicture, 0) == 0 &&
-                        !container::HasPathSeparator(std::string_view(name).substr(sizeof kPicture - 1));
+                        container::IsRestorableTag(std::string_view(name).substr(sizeof kPicture - 1));
     if (!beside && name != kOutside && name != kNeighbour) problems << run << "wrote outside its folder; ";
   }
   if (LeavesOutput(expected.result) && files.Contents(kPicture + suffix) != expected.output) {

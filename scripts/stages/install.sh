@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Install stage: `cmake --install` into a staging folder must lay out the
-# program and its manual page, the page must render with `man -l`, and CPack
-# must make a .deb holding both.
+# program, its manual page and the browser page; the manual page must render
+# with `man -l`, and CPack must make a .deb holding all three.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -10,9 +10,13 @@ source scripts/step.sh
 require man man-db
 require file file
 require dpkg-deb dpkg-dev
+require wasm-ld lld
 
 build=build/install
-step cmake --preset release -B "$build" -DVARNHOLD_WERROR=ON
+# The package carries the browser page; its own tests run in the web stage.
+step cmake --preset web
+step cmake --build --preset web
+step cmake --preset release -B "$build" -DVARNHOLD_WERROR=ON -DVARNHOLD_WEB_PAGE="$PWD/build/web/varnhold.html"
 step cmake --build "$build"
 
 stage=$(mktemp -d "${TMPDIR:-/tmp}/varnhold-stage-XXXXXX")
@@ -21,6 +25,7 @@ step cmake --install "$build" --prefix "$stage/usr"
 (cd "$stage" && find . -type f | sort)
 test -x "$stage/usr/bin/varnhold"
 test -f "$stage/usr/share/man/man1/varnhold.1.gz"
+cmp build/web/varnhold.html "$stage/usr/share/varnhold/varnhold.html"
 
 # The installed program works from its new place.
 head -c 5000 /dev/urandom >"$stage/sample.dat"
@@ -43,5 +48,5 @@ echo "manual page renders: $(wc -l <<<"$page") lines"
 
 (cd "$build" && step cpack -G DEB -B packages)
 package_holds "$(dpkg-deb --contents "$build"/packages/varnhold_*.deb)" \
-  usr/bin/varnhold usr/share/man/man1/varnhold.1.gz
+  usr/bin/varnhold usr/share/man/man1/varnhold.1.gz usr/share/varnhold/varnhold.html
 echo "--- install: all passed"

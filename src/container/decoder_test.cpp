@@ -74,10 +74,14 @@ TEST_F(DecoderTest, TruncatedRecordCreatesNothing) {
   }
 }
 
-TEST_F(DecoderTest, TagWithSeparatorIsRefused) {
-  files_.AddFile("a.bmp", Picture("x/../../etc", 1, {1}));
-  EXPECT_EQ(DecodePicture(files_, "a.bmp").result, Result::kRecordFailed);
-  EXPECT_EQ(files_.FileNames(), std::vector<std::string>{"a.bmp"});
+TEST_F(DecoderTest, TagThatCannotNameAFileIsRefused) {
+  for (const std::string tag : {"x/../../etc", "txt\n", "a\x1B[2Jb\a", "\x7F", "\x01"}) {
+    SCOPED_TRACE(tag);
+    test_support::MemoryFileSystem files;
+    files.AddFile("a.bmp", Picture(tag, 1, {1}));
+    EXPECT_EQ(DecodePicture(files, "a.bmp").result, Result::kRecordFailed);
+    EXPECT_EQ(files.FileNames(), std::vector<std::string>{"a.bmp"});
+  }
 }
 
 // The stated length is never capped: a picture holding fewer bytes fails the

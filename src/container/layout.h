@@ -52,6 +52,13 @@ constexpr std::uint64_t RecordLength(std::size_t tag_length, std::uint64_t file_
   return kTagLengthSize + tag_length + kFileLengthSize + file_length;
 }
 
+/// Bytes in front of the carried file when the tag is `tag_length` bytes long.
+constexpr std::size_t RecordStartLength(std::size_t tag_length) {
+  return kHeaderSize + kTagLengthSize + tag_length + kFileLengthSize;
+}
+/// The most bytes a picture can hold in front of the carried file.
+inline constexpr std::size_t kLongestRecordStart = RecordStartLength(255);
+
 /// The 54-byte header of a W x H container. Sizes use 32-bit arithmetic,
 /// which is exact whenever `geometry::HeaderCanDescribe(width, height)`.
 constexpr std::array<std::uint8_t, kHeaderSize> BuildHeader(std::uint32_t width, std::uint32_t height) {

@@ -20,21 +20,15 @@ inline constexpr char kNoExtensionMarker[] = ".~";
 /// Appended to the suffix for the one retry: ".bmp" becomes ".bmp~".
 inline constexpr char kRetrySuffix[] = "~";
 
-/// True when `text` holds a byte that separates folders on this platform: an
-/// extension with one could not name a file beside the picture.
-inline bool HasPathSeparator(std::string_view text) {
-  return std::any_of(text.begin(), text.end(), platform::IsPathSeparator);
-}
-
 /// True when a stored tag (already cut at its first zero byte) can name a
 /// file beside the picture: it holds no folder separator and no control byte
 /// (0x01 to 0x1F, 0x7F), which would end up in the name and, raw, on a
 /// terminal. Pictures are restored only from such tags, and the encoder
 /// stores only such extensions.
 inline bool IsRestorableTag(std::string_view tag) {
-  return !HasPathSeparator(tag) && std::none_of(tag.begin(), tag.end(), [](char c) {
+  return std::none_of(tag.begin(), tag.end(), [](char c) {
     const auto byte = static_cast<unsigned char>(c);
-    return (byte >= 0x01 && byte <= 0x1F) || byte == 0x7F;
+    return platform::IsPathSeparator(c) || byte < 0x20 || byte == 0x7F;
   });
 }
 

@@ -1,6 +1,8 @@
 #ifndef VARNHOLD_DRIVER_EXIT_CODE_H_
 #define VARNHOLD_DRIVER_EXIT_CODE_H_
 
+#include "container/result.h"
+
 namespace driver {
 
 /// The program's whole result contract. Scripts test these numbers, and codes
@@ -13,6 +15,25 @@ enum ExitCode : int {
   kCopyFailed = 4,    ///< the carried bytes could not be copied
   kUsage = 5,         ///< not exactly one argument naming an existing file; usage text printed
 };
+
+/// The code a run ends with for `result`; an arithmetic fault ends through the
+/// generic failure path.
+constexpr ExitCode ExitCodeFor(container::Result result) {
+  switch (result) {
+    case container::Result::kSuccess:
+      return kSuccess;
+    case container::Result::kOutputUnavailable:
+      return kOutputFailed;
+    case container::Result::kRecordFailed:
+      return kRecordFailed;
+    case container::Result::kCopyFailed:
+      return kCopyFailed;
+    case container::Result::kInputUnavailable:
+    case container::Result::kArithmeticFault:
+      break;
+  }
+  return kInputFailed;
+}
 
 }  // namespace driver
 

@@ -31,26 +31,16 @@ int FailGenerically(platform::Console& console, std::string_view what) {
 
 // The one place where outcomes become exit codes and standard output.
 int Report(const container::Outcome& outcome, platform::Console& console) {
-  auto fail_with = [&console](ExitCode code) {
-    console.WriteOut(std::to_string(static_cast<int>(code)));
-    return code;
-  };
-  switch (outcome.result) {
-    case container::Result::kSuccess:
-      console.WriteName(outcome.suffix);
-      return kSuccess;
-    case container::Result::kInputUnavailable:
-      return fail_with(kInputFailed);
-    case container::Result::kOutputUnavailable:
-      return fail_with(kOutputFailed);
-    case container::Result::kRecordFailed:
-      return fail_with(kRecordFailed);
-    case container::Result::kCopyFailed:
-      return fail_with(kCopyFailed);
-    case container::Result::kArithmeticFault:
-      return FailGenerically(console, DescribeFault(outcome.fault));
+  if (outcome.result == container::Result::kArithmeticFault) {
+    return FailGenerically(console, DescribeFault(outcome.fault));
   }
-  return FailGenerically(console, "unknown outcome");
+  const ExitCode code = ExitCodeFor(outcome.result);
+  if (code == kSuccess) {
+    console.WriteName(outcome.suffix);
+  } else {
+    console.WriteOut(std::to_string(static_cast<int>(code)));
+  }
+  return code;
 }
 
 }  // namespace

@@ -25,12 +25,12 @@ std::string ReadEnvironmentValue(const platform::Environment& environment, const
 ParametersResult ReadGeometryParameters(const platform::Environment& environment) {
   ParametersResult result;
 
-  const std::optional<std::int64_t> divisor = ParseInteger(ReadEnvironmentValue(environment, "VARNHOLD_DIVISOR"));
+  const std::optional<std::int64_t> divisor = ParseInteger(ReadEnvironmentValue(environment, kDivisorVariable));
   // The value is kept modulo 2^32: the conversion to uint32_t does exactly that.
   result.parameters.divisor = divisor ? static_cast<std::uint32_t>(*divisor) : kDefaultDivisor;
   if (result.parameters.divisor == 0) result.parameters.divisor = 1;
 
-  std::string text = ReadEnvironmentValue(environment, "VARNHOLD_FRACTION");
+  std::string text = ReadEnvironmentValue(environment, kFractionVariable);
   if (const std::size_t comma = text.find(','); comma != std::string::npos) text[comma] = '.';
   const std::optional<ParsedNumber> parsed = ParseNumber(text);
   if (parsed && parsed->fault != Fault::kNone) {

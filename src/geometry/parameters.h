@@ -10,6 +10,10 @@
 
 namespace geometry {
 
+/// The variables that hold the two parameters' texts.
+inline constexpr char kDivisorVariable[] = "VARNHOLD_DIVISOR";
+inline constexpr char kFractionVariable[] = "VARNHOLD_FRACTION";
+
 /// The divisor used when VARNHOLD_DIVISOR does not parse.
 inline constexpr std::uint32_t kDefaultDivisor = 8;
 /// The side ratio limit used when VARNHOLD_FRACTION does not parse: 4/3 as a

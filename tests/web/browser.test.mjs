@@ -1,0 +1,177 @@
+// SPDX-License-Identifier: MIT
+// varnhold.html in headless Chromium, opened from file:// with every network
+// request blocked: files are set on the page's input through the DevTools
+// protocol (over --remote-debugging-pipe) and the saved bytes checked.
+import assert from "node:assert/strict";
+import { spawn } from "node:child_process";
+import { createHash } from "node:crypto";
+import * as fs from "node:fs";
+import { tmpdir } from "node:os";
+import { join } from "node:path";
+import { after, before, test } from "node:test";
+
+const work = fs.mkdtempSync(join(tmpdir(), "varnhold-web-"));
+const MiB = 2 ** 20;
+const flags = ["--headless", "--remote-debugging-pipe", `--user-data-dir=${work}/profile`, "--no-first-run"];
+flags.push("--host-resolver-rules=MAP * ~NOTFOUND", "--disable-background-networking", "--disable-component-update");
+if (process.getuid() === 0) flags.push("--no-sandbox");
+const chromium = spawn("/usr/bin/chromium", flags, { stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"] });
+
+// The protocol's messages are NUL-terminated JSON, commands on fd 3 and
+// answers and events on fd 4.
+let lastId = 0;
+let unread = "";
+const answers = new Map();
+const listeners = new Set();
+chromium.stdio[4].on("data", (chunk) => {
+  const messages = (unread += chunk).split("\0");
+  unread = messages.pop();
+  for (const message of messages.map((text) => JSON.parse(text))) {
+    const answer = answers.get(message.id);
+    if (answer) answer(message);
+    else listeners.forEach((listen) => listen(message));
+  }
+});
+let session;
+// Sends to the page, or with `sessionId` "" to the browser itself.
+function send(method, params = {}, sessionId = session) {
+  const id = ++lastId;
+  chromium.stdio[3].write(JSON.stringify({ id, method, params, sessionId: sessionId || undefined }) + "\0");
+  return new Promise((resolve, reject) => {
+    answers.set(id, ({ result, error }) => {
+      if (error) reject(new Error(`${method}: ${error.message}`));
+      else resolve(result);
+    });
+  });
+}
+// The first event `method` whose parameters satisfy `accept`.
+const next = (method, accept = () => true) =>
+  new Promise((resolve) => {
+    const listen = ({ method: name, params }) =>
+      name === method && accept(params) && listeners.delete(listen) && resolve(params);
+    listeners.add(listen);
+  });
+const evaluate = async (expression) =>
+  (await send("Runtime.evaluate", { expression, returnByValue: true })).result.value;
+async function waitFor(expression) {
+  for (const start = Date.now(); !(await evaluate(expression)); await new Promise((go) => setTimeout(go, 50))) {
+    assert.ok(Date.now() - start < 120_000, `still waiting for ${expression}`);
+  }
+}
+
+const requests = [];
+before(async () => {
+  await send("Browser.setDownloadBehavior", { behavior: "allowAndName", downloadPath: work, eventsEnabled: true }, "");
+  const { targetId } = await send("Target.createTarget", { url: "about:blank" }, "");
+  ({ sessionId: session } = await send("Target.attachToTarget", { targetId, flatten: true }, ""));
+  listeners.add(({ method, params }) => {
+    if (method === "Network.requestWillBeSent") requests.push(params.request.url);
+    if (method === "Fetch.requestPaused") {
+      send("Fetch.failRequest", { requestId: params.requestId, errorReason: "Failed" });
+    }
+  });
+  await send("Network.enable");
+  await send("Fetch.enable", { patterns: ["http*", "ws*", "ftp*"].map((urlPattern) => ({ urlPattern })) });
+  await send("Performance.enable");
+  await send("Page.navigate", { url: `file://${process.env.VARNHOLD_WEB_BUILD}/varnhold.html` });
+  await waitFor("document.body?.dataset.ready === 'yes'");
+});
+
+after(async () => {
+  assert.deepEqual(requests.filter((url) => !/^(file|blob|data):/.test(url)), [], "the page sent requests");
+  chromium.kill();
+  await new Promise((resolve) => chromium.on("exit", resolve));
+  fs.rmSync(work, { recursive: true, force: true });
+});
+
+// Sets the file `name` in the work folder on the page's input, with the two
+// fields, and saves what the page offers: gives the result's text, and on
+// success the saved file's name and path.
+async function submit(name, divisor = "", fraction = "") {
+  await evaluate(`document.getElementById("result").textContent = "";
+    document.getElementById("divisor").value = ${JSON.stringify(divisor)};
+    document.getElementById("fraction").value = ${JSON.stringify(fraction)}`);
+  const { root } = await send("DOM.getDocument");
+  const { nodeId } = await send("DOM.querySelector", { nodeId: root.nodeId, selector: "#file" });
+  await send("DOM.setFileInputFiles", { files: [join(work, name)], nodeId });
+  await waitFor(`document.getElementById("result").textContent.startsWith("Code")`);
+  const text = await evaluate(`document.getElementById("result").textContent`);
+  if (!text.startsWith("Code 0")) return { text };
+  const begun = next("Browser.downloadWillBegin");
+  await evaluate(`document.getElementById("save").click()`);
+  const { guid, suggestedFilename } = await begun;
+  await next("Browser.downloadProgress", (progress) => progress.guid === guid && progress.state === "completed");
+  fs.renameSync(join(work, guid), join(work, suggestedFilename));
+  return { text, name: suggestedFilename, path: join(work, suggestedFilename) };
+}
+
+const sha256 = async (path) => createHash("sha256").update(await fs.promises.readFile(path)).digest("hex");
+
+test("encodes and decodes as the program does", async () => {
+  // The committed list's p289.mp3: 859 bytes of its line, D = 4 and F = 4.
+  const content = Buffer.from("Varnhold p289.mp3 carries this line in its picture.\n".repeat(20)).subarray(0, 859);
+  fs.writeFileSync(join(work, "p289.mp3"), content);
+  const picture = await submit("p289.mp3", "4", "4");
+  assert.equal(picture.name, "p289.mp3.bmp");
+  const expected = fs.readFileSync(new URL("../cross/container_hashes.txt", import.meta.url), "utf8");
+  assert.match(expected, new RegExp(`^p289.mp3 8x37 ${await sha256(picture.path)}$`, "m"));
+  const restored = await submit(picture.name);
+  assert.equal(restored.name, "p289.mp3.bmp.mp3");
+  assert.deepEqual(fs.readFileSync(restored.path), content);
+});
+
+test("refusals show the code and its meaning", async () => {
+  const picture = Buffer.from("BM".padEnd(54, "\0") + "\x03mp3\x03\0\0\0" + "ab", "latin1");
+  fs.writeFileSync(join(work, "cut.bmp"), picture.subarray(0, 60));
+  fs.writeFileSync(join(work, "short.bmp"), picture);
+  fs.writeFileSync(join(work, "any.txt"), "x");
+  fs.writeFileSync(join(work, "huge.iso"), "");
+  fs.truncateSync(join(work, "huge.iso"), 256 * MiB + 1); // sparse: only its size is looked at
+  const cases = [
+    ["huge.iso", "", "Code 1: the file cannot be read, or is longer than 268,435,456 bytes"],
+    ["any.txt", "0", "Code 1: varnhold: floating-point division by zero."],
+    ["cut.bmp", "", "Code 3: the picture ends before its record is complete"],
+    ["short.bmp", "", "Code 4: the picture holds fewer bytes than its record states"],
+  ];
+  for (const [name, fraction, start] of cases) {
+    const { text, path } = await submit(name, "", fraction);
+    assert.ok(text.startsWith(start), text);
+    assert.equal(path, undefined);
+  }
+});
+
+test("round-trips 256 MiB without reading it whole", async () => {
+  const chunk = Buffer.alloc(MiB);
+  for (let i = 0; i < MiB; i += 4) chunk.writeUInt32LE((i * 2654435761) >>> 0, i);
+  fs.writeFileSync(join(work, "large.bin"), Buffer.concat(Array(256).fill(chunk)));
+
+  // Peak resident set (kB) of each process the protocol names.
+  const peaks = async () =>
+    Object.fromEntries(
+      (await send("SystemInfo.getProcessInfo", {}, "")).processInfo
+        .filter(({ id }) => fs.existsSync(`/proc/${id}/status`))
+        .map(({ type, id }) => [`${type} ${id}`, fs.readFileSync(`/proc/${id}/status`, "utf8")])
+        .map(([name, status]) => [name, Number(/VmHWM:\s+(\d+)/.exec(status)[1])]),
+    );
+  const before = await peaks();
+  let heap = 0;
+  const sampler = setInterval(async () => {
+    const { metrics } = await send("Performance.getMetrics");
+    heap = Math.max(heap, metrics.find(({ name }) => name === "JSHeapUsedSize").value);
+  }, 100);
+  const picture = await submit("large.bin");
+  const restored = await submit(picture.name);
+  clearInterval(sampler);
+  assert.equal(restored.name, "large.bin.bmp.bin");
+  assert.equal(await sha256(restored.path), await sha256(join(work, "large.bin")));
+
+  const later = await peaks();
+  const [busiest, growth] = Object.keys(later)
+    .map((name) => [name, (later[name] - (before[name] ?? 0)) / 1024])
+    .reduce((most, other) => (other[1] > most[1] ? other : most));
+  const figures = `256 MiB round trip: peak JS heap ${(heap / MiB).toFixed(1)} MiB; the largest growth of a Chromium \
+process's peak resident set ${growth.toFixed(1)} MiB (${busiest}, from ${(before[busiest] / 1024).toFixed(1)} MiB)\n`;
+  fs.writeFileSync(`${process.env.VARNHOLD_WEB_BUILD}/round-trip-memory.txt`, figures);
+  assert.ok(heap < 32 * MiB, figures);
+  assert.ok(growth < 128, figures); // a process that held the file would grow by 256 MiB
+});
