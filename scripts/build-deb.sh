@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Builds the .deb as Debian builds a package: the program linked dynamically
+# with dpkg-buildflags' hardening flags (PIE, bind-now, fortify, stack
+# protector), Depends from dpkg-shlibdeps, file dates from SOURCE_DATE_EPOCH
+# (the last commit's time unless set). No tests are built.
+#   build-deb.sh BUILD_DIR     the package lands in BUILD_DIR/packages/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+STAGE=${STAGE:-deb}
+source scripts/step.sh
+require dpkg-buildflags dpkg-dev
+require dpkg-shlibdeps dpkg-dev
+require file file
+
+build=$1
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+# CMake reads no CPPFLAGS: fortify's definition goes in with the C++ flags.
+cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+ldflags=$(dpkg-buildflags --get LDFLAGS)
+
+step cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DVARNHOLD_BUILD_TESTS=OFF \
+  -DCMAKE_INSTALL_PREFIX=/usr "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags"
+step cmake --build "$build"
+rm -rf "$build/packages"
+(cd "$build" && step cpack -G DEB -B packages)
