@@ -15,6 +15,9 @@ require dpkg-shlibdeps dpkg-dev
 require file file
 
 build=$1
+# The package's folders and its ar members take their modes from the files
+# CPack makes, so the umask would show in the package.
+umask 022
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 # CMake reads no CPPFLAGS: fortify's definition goes in with the C++ flags.
