@@ -18,7 +18,9 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-echo "--- setup: missing Debian packages for ${group:+the $group build}${group:-the test stages}: ${missing[*]}"
+for_whom="the test stages"
+[ -z "$group" ] || for_whom="the $group build"
+echo "--- setup: missing Debian packages for $for_whom: ${missing[*]}"
 echo "--- setup: (scripts/apt-packages.txt says which stage uses each)"
 as_root=()
 if [ "$(id -u)" -ne 0 ]; then
