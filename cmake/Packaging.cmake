@@ -1,38 +1,75 @@
-# Installation and packages: the program and its manual page, as a .deb on
-# Linux and a .zip on Windows.
+# Installation and packages: the program, its manual page, its licence and
+# changelog, as a .deb on Linux. The Windows download is made by
+# scripts/windows-zip.sh from the built programs.
 include(GNUInstallDirs)
+
+set(VARNHOLD_MAINTAINER "The Varnhold authors <no-public-address@varnhold.invalid>")
 
 install(TARGETS varnhold RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(WIN32)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/varnhold.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-else()
-  # Debian installs manual pages compressed; -n keeps the name and time out of
-  # the gzip header, so the package is the same on every build.
-  set(VARNHOLD_MAN_PAGE ${PROJECT_BINARY_DIR}/varnhold.1.gz)
-  add_custom_command(OUTPUT ${VARNHOLD_MAN_PAGE}
-                     COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${PROJECT_SOURCE_DIR}/docs/varnhold.1
-                             ${VARNHOLD_MAN_PAGE}
-                     DEPENDS ${PROJECT_SOURCE_DIR}/docs/varnhold.1
-                     VERBATIM)
-  add_custom_target(man_page ALL DEPENDS ${VARNHOLD_MAN_PAGE})
-  install(FILES ${VARNHOLD_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME LICENSE.txt)
+  install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  return()
 endif()
 
+# Stripped as Debian strips a program: no symbols beyond those it needs, and
+# no compiler version comment.
+install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                              --strip-unneeded \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/varnhold\"
+                              COMMAND_ERROR_IS_FATAL ANY)")
+
+# Debian installs manual pages and changelogs compressed; -n keeps the name and
+# time out of the gzip header, so the package is the same on every build.
+set(VARNHOLD_MAN_PAGE ${PROJECT_BINARY_DIR}/varnhold.1.gz)
+set(VARNHOLD_CHANGELOG ${PROJECT_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${VARNHOLD_MAN_PAGE}
+                   COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${PROJECT_SOURCE_DIR}/docs/varnhold.1
+                           ${VARNHOLD_MAN_PAGE}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/docs/varnhold.1
+                   VERBATIM)
+add_custom_command(OUTPUT ${VARNHOLD_CHANGELOG}
+                   COMMAND sh -c "sh \"$1\" \"$2\" \"$3\" | gzip -9n > \"$4\"" sh
+                           ${PROJECT_SOURCE_DIR}/cmake/debian/changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+                           ${VARNHOLD_MAINTAINER} ${VARNHOLD_CHANGELOG}
+                   DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+                   VERBATIM)
+add_custom_target(package_docs ALL DEPENDS ${VARNHOLD_MAN_PAGE} ${VARNHOLD_CHANGELOG})
+
+# The copyright file in Debian's machine-readable form, around the text of
+# LICENSE (Debian names the MIT licence "Expat").
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE VARNHOLD_LICENSE)
+string(REGEX REPLACE "^.*Copyright \\(c\\) ([^\n]*)\n\n" "" VARNHOLD_LICENSE_TERMS "${VARNHOLD_LICENSE}")
+string(REGEX MATCH "Copyright \\(c\\) [^\n]*" VARNHOLD_COPYRIGHT_LINE "${VARNHOLD_LICENSE}")
+string(REPLACE "Copyright (c) " "" VARNHOLD_COPYRIGHT_HOLDER "${VARNHOLD_COPYRIGHT_LINE}")
+string(STRIP "${VARNHOLD_LICENSE_TERMS}" VARNHOLD_LICENSE_TERMS)
+string(REPLACE "\n\n" "\n.\n" VARNHOLD_LICENSE_TERMS "${VARNHOLD_LICENSE_TERMS}")
+string(REPLACE "\n" "\n " VARNHOLD_LICENSE_TERMS "${VARNHOLD_LICENSE_TERMS}")
+file(WRITE ${PROJECT_BINARY_DIR}/copyright
+     "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: varnhold
+Upstream-Contact: ${VARNHOLD_MAINTAINER}
+
+Files: *
+Copyright: ${VARNHOLD_COPYRIGHT_HOLDER}
+License: Expat
+ ${VARNHOLD_LICENSE_TERMS}
+")
+
+install(FILES ${VARNHOLD_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_BINARY_DIR}/copyright ${VARNHOLD_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME varnhold)
+
 # The browser page, built by the web preset (build/web/varnhold.html), goes
-# beside the program in the Windows download and under share/varnhold in the
-# .deb; a build that is not given one installs none.
+# under share/varnhold in the .deb; a build that is not given one installs none.
 set(VARNHOLD_WEB_PAGE "" CACHE FILEPATH "The browser page to install (build/web/varnhold.html from the web preset)")
 if(VARNHOLD_WEB_PAGE)
-  if(WIN32)
-    install(FILES ${VARNHOLD_WEB_PAGE} DESTINATION .)
-  else()
-    install(FILES ${VARNHOLD_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/varnhold)
-  endif()
+  install(FILES ${VARNHOLD_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/varnhold)
 endif()
 
 set(CPACK_PACKAGE_NAME varnhold)
-set(CPACK_PACKAGE_VENDOR "Varnhold")
-set(CPACK_PACKAGE_CONTACT "Varnhold developers <varnhold@localhost>")
+set(CPACK_PACKAGE_VENDOR "The Varnhold authors")
+set(CPACK_PACKAGE_CONTACT "${VARNHOLD_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Packs any file into a 24-bit BMP picture and unpacks it again")
 # The package's long description; CPack puts the summary above it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Varnhold packs any file of up to 256 MiB into an uncompressed 24-bit BMP
@@ -40,24 +77,19 @@ picture, and unpacks such a picture back into the exact file it carries.
 A run takes one file name, writes one new file beside it and reports
 through its exit code and the suffix it appended, for use from scripts.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_STRIP_FILES ON)
-
-if(WIN32)
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_SYSTEM_NAME win64)
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+endif()
+if(CMAKE_CROSSCOMPILING)
+  # dpkg-shlibdeps cannot read a foreign architecture's libraries here.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
 else()
-  set(CPACK_GENERATOR DEB)
-  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
-    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
-  endif()
-  if(CMAKE_CROSSCOMPILING)
-    # dpkg-shlibdeps cannot read a foreign architecture's libraries here.
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
-  else()
-    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  endif()
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 
 include(CPack)

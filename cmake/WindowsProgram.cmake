@@ -5,8 +5,12 @@ enable_language(RC)
 
 # wmain is the entry point: the command line arrives as UTF-16.
 target_link_options(varnhold PRIVATE -municode)
+# No link time in the PE header, so that two builds give the same bytes.
+target_link_options(varnhold PRIVATE -Wl,--no-insert-timestamp)
 
 set(VARNHOLD_VERSION_COMMAS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
+# LegalCopyright: the copyright line of LICENSE.
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE VARNHOLD_COPYRIGHT_LINE REGEX "^Copyright ")
 set(VARNHOLD_MANIFEST ${PROJECT_BINARY_DIR}/varnhold.manifest)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/windows/varnhold.manifest.in ${VARNHOLD_MANIFEST} @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/windows/varnhold.rc.in ${PROJECT_BINARY_DIR}/varnhold.rc @ONLY)

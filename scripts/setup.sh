@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian packages of scripts/apt-packages.txt that are missing:
 # with apt-get when run as root, through sudo otherwise. Installs nothing when
-# every package is there.
+# every package is there. `setup.sh GROUP` installs only the packages marked
+# @GROUP in the list (`setup.sh release`: what the release build needs).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+group=${1:-}
 missing=()
-for package in $(grep -v -E '^\s*(#|$)' scripts/apt-packages.txt); do
+while read -r package groups; do
+  [ -z "$group" ] || [[ " $groups " == *" @$group "* ]] || continue
   status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
   [ "$status" = installed ] || missing+=("$package")
-done
+done < <(grep -v -E '^\s*(#|$)' scripts/apt-packages.txt)
 if [ ${#missing[@]} -eq 0 ]; then
-  echo "--- setup: every package of scripts/apt-packages.txt is installed"
+  echo "--- setup: every ${group:+@$group }package of scripts/apt-packages.txt is installed"
   exit 0
 fi
 
-echo "--- setup: the test stages need these missing Debian packages: ${missing[*]}"
+for_whom="the test stages"
+[ -z "$group" ] || for_whom="the $group build"
+echo "--- setup: missing Debian packages for $for_whom: ${missing[*]}"
 echo "--- setup: (scripts/apt-packages.txt says which stage uses each)"
 as_root=()
 if [ "$(id -u)" -ne 0 ]; then

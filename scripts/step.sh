@@ -26,3 +26,7 @@ package_holds() {
     grep -q "/$expected\$" <<<"$listing" || { echo "FAIL: ${STAGE}: $expected missing from the package" >&2; exit 1; }
   done
 }
+
+# What the Windows download carries beside its texts: NAME=FILE pairs for
+# scripts/windows-zip.sh, FILE relative to the repository's root.
+windows_download=(varnhold-x64.exe=build/windows/varnhold.exe)

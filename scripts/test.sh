@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up and runs every test suite: installs the missing Debian packages,
-# checks the C++ formatting, then runs the native build, the sanitizer build and
+# checks the C++ formatting and the licence lines, then runs the native build, the sanitizer build and
 # every extra stage in scripts/stages/ (cross builds, fuzzing, valgrind,
 # packaging), timing each.
 set -euo pipefail
@@ -14,6 +14,7 @@ step scripts/setup.sh
 # insists on it.
 [ -x /usr/bin/convert ] || { echo "FAIL: the suite needs ImageMagick: install the Debian package imagemagick" >&2; exit 1; }
 step scripts/format.sh --check
+step scripts/spdx.sh --check
 step cmake --workflow --preset default
 step cmake --workflow --preset sanitize
 for stage in scripts/stages/*.sh; do

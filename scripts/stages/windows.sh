@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Windows stage: cross-build varnhold.exe with mingw-w64, run every test under
-# wine, run the usage text's batch examples through wine's cmd, and package
-# the .zip.
+# wine, run the usage text's batch examples through wine's cmd, and make the
+# Windows download (.zip).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -43,7 +43,19 @@ if [ "$imports" != "kernel32.dll msvcrt.dll" ]; then
   echo "FAIL: varnhold.exe imports $imports" >&2
   exit 1
 fi
-(cd build/windows && step cpack -G ZIP -B packages)
-package_holds "$(cmake -E tar tf build/windows/packages/varnhold-*-win64.zip)" \
-  bin/varnhold.exe share/man/man1/varnhold.1
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+zip=build/windows/packages/varnhold-$version-windows.zip
+step scripts/windows-zip.sh "$zip" "${windows_download[@]}"
+cmake -E tar tf "$zip"
+# Each program at the top, where a user unpacks it, and the texts in CR LF,
+# as Notepad and cmd want them.
+unpacked=build/windows/packages/unpacked
+rm -rf "$unpacked" && mkdir -p "$unpacked"
+(cd "$unpacked" && cmake -E tar xf "../$(basename "$zip")")
+for name in "${windows_download[@]%%=*}" README.txt LICENSE.txt CHANGELOG.md examples/{capture,drop,open,shape}.bat; do
+  [ -f "$unpacked/$name" ] || { echo "FAIL: windows: $name missing from the zip" >&2; exit 1; }
+done
+for text in README.txt LICENSE.txt examples/open.bat; do
+  grep -qv $'\r$' "$unpacked/$text" && { echo "FAIL: windows: $text has a line without CR LF" >&2; exit 1; }
+done
 echo "--- windows: all passed"
