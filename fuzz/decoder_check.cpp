@@ -87,8 +87,8 @@ void CheckRun(const Bytes& picture, const Expected& expected, bool first_name_ta
   const std::vector<std::string> left = files.FileNames();
   if (left != names) problems << run << "unexpected set of " << left.size() << " files; ";
   for (const std::string& name : left) {
-    const bool beside = name.rfind(kPicture, 0) == 0 &&
-                        container::IsRestorableTag(std::string_view(name).substr(sizeof kPicture - 1));
+    const bool beside =
+        name.rfind(kPicture, 0) == 0 && container::IsRestorableTag(std::string_view(name).substr(sizeof kPicture - 1));
     if (!beside && name != kOutside && name != kNeighbour) problems << run << "wrote outside its folder; ";
   }
   if (LeavesOutput(expected.result) && files.Contents(kPicture + suffix) != expected.output) {

@@ -16,10 +16,18 @@ namespace {
 // set near 2 MiB; 8 or 32 were no faster, 64 were slower.
 constexpr std::size_t kBufferBlocks = 16;
 
+// The kernel copies a write into the page cache fastest when the bytes lie at
+// the same offset within a cache line in memory as in the file: the picture's
+// record puts the carried bytes at file offset 59 + n, and writing them from
+// an aligned buffer took about 1.2 times as long as cp on the machines
+// measured. The data therefore starts at the target's offset modulo this.
+constexpr std::size_t kLineSize = 64;
+
 // The copy buffer is static, like the zero fill's block: once an output
 // exists, nothing may fail for want of memory, or a stage's failure would look
 // like a run that wrote nothing. One copy runs at a time.
-std::array<std::uint8_t, kBufferBlocks * kCopyBlockSize> copy_buffer;
+alignas(kLineSize) std::array<std::uint8_t, kBufferBlocks * kCopyBlockSize + kLineSize> copy_buffer;
+constexpr std::size_t kBufferSize = kBufferBlocks * kCopyBlockSize;
 
 // After a copy that failed part-way, cuts `target` back to the whole blocks
 // written since `start`, so a failed copy never leaves part of a block behind
@@ -38,18 +46,19 @@ void KeepWholeBlocks(platform::File& target, std::optional<std::uint64_t> start)
 
 bool CopyBlocks(platform::File& source, platform::File& target, std::uint64_t count) {
   const std::optional<std::uint64_t> start = target.Position();
+  std::uint8_t* const buffer = copy_buffer.data() + (start ? *start % kLineSize : 0);
   while (count > 0) {
     // Fills the buffer with whole blocks; a block the source cannot supply
     // whole ends the copy after the blocks before it are written.
     std::size_t filled = 0;
     bool source_ok = true;
-    while (filled < copy_buffer.size() && filled < count) {
+    while (filled < kBufferSize && filled < count) {
       const auto block = static_cast<std::size_t>(std::min<std::uint64_t>(count - filled, kCopyBlockSize));
-      source_ok = source.ReadExact(copy_buffer.data() + filled, block);
+      source_ok = source.ReadExact(buffer + filled, block);
       if (!source_ok) break;
       filled += block;
     }
-    if (filled > 0 && !target.WriteAll(copy_buffer.data(), filled)) {
+    if (filled > 0 && !target.WriteAll(buffer, filled)) {
       KeepWholeBlocks(target, start);
       return false;
     }

@@ -36,8 +36,8 @@ Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& env
     return Failed(Result::kRecordFailed);
   }
   if (!StageSucceeded([&] {
-        return CopyBlocks(*input, picture, *file_length) && input->Unchanged() && WriteZeros(picture, plan.fill_length) &&
-               picture.Close();
+        return CopyBlocks(*input, picture, *file_length) && input->Unchanged() &&
+               WriteZeros(picture, plan.fill_length) && picture.Close();
       })) {
     return Failed(Result::kCopyFailed);
   }
