@@ -6,8 +6,8 @@ enable_language(RC)
 # wmain is the entry point: the command line arrives as UTF-16.
 target_link_options(varnhold PRIVATE -municode)
 # Windows 7 SP1 (NT 6.1) is the oldest Windows the program starts on: the
-# header's version fields say so, and tests/windows/imports.txt holds every
-# function it may import with the Windows that brought it.
+# header's version fields say so, and tests/windows/imports.txt lists every
+# function it may import with the oldest Windows that has it.
 target_link_options(varnhold PRIVATE -Wl,--major-os-version,6,--minor-os-version,1
                     -Wl,--major-subsystem-version,6,--minor-subsystem-version,1)
 
