@@ -33,6 +33,9 @@ int FailGenerically(platform::Console& console, std::string_view what) {
 int Report(const container::Outcome& outcome, platform::Console& console) {
   auto fail_with = [&console](ExitCode code) {
     console.WriteOut(std::to_string(static_cast<int>(code)));
+    // A dropped file that fails would otherwise show its digit for a moment
+    // and no file: the window stays to say why, exactly as for the usage text.
+    console.HoldWindowOpen(FailurePromptUtf8(code));
     return code;
   };
   switch (outcome.result) {

@@ -1,6 +1,7 @@
 // Starts the program under test on Windows: CreateProcessW, so that names
 // outside every code page reach it intact, with a clean environment block,
-// pipes for both output streams, and no console window. Test texts are UTF-8.
+// pipes for both output streams, and no console window unless the launch asks
+// for one. Test texts are UTF-8.
 #include <windows.h>
 
 #include <algorithm>
@@ -47,6 +48,15 @@ std::string QuoteArgument(const std::string& argument) {
   }
   quoted.push_back('"');
   return quoted;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
+  return utf8;
 }
 
 std::string WithBackslashes(std::string path) {
@@ -113,6 +123,50 @@ std::string ReadUntilClosed(HANDLE handle) {
   return text;
 }
 
+// The rows of the attached console's screen down to the cursor, each without
+// its trailing blanks and ended by "\n".
+std::string ScreenText() {
+  HANDLE output = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!::GetConsoleScreenBufferInfo(output, &info)) throw std::runtime_error("GetConsoleScreenBufferInfo");
+  std::wstring text;
+  for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
+    std::wstring line(static_cast<std::size_t>(info.dwSize.X), L' ');
+    DWORD got = 0;
+    ::ReadConsoleOutputCharacterW(output, line.data(), static_cast<DWORD>(line.size()), COORD{0, row}, &got);
+    line.resize(std::min<std::size_t>(got, line.find_last_not_of(L' ') + 1));
+    text += line + L"\n";
+  }
+  ::CloseHandle(output);
+  return Utf8(text);
+}
+
+// A run that waits for a key is still running after some seconds; one that
+// does not has ended by then. Only then may this process join its console:
+// the program waits only while it is alone there. Returns whether it waited,
+// with what its window showed before the key.
+bool PressKeyIfWaiting(const PROCESS_INFORMATION& process, std::string& shown) {
+  if (::WaitForSingleObject(process.hProcess, 10'000) == WAIT_OBJECT_0) return false;
+  ::FreeConsole();
+  if (!::AttachConsole(process.dwProcessId)) throw std::runtime_error("AttachConsole");
+  shown = ScreenText();
+  HANDLE input = ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  INPUT_RECORD key{};
+  key.EventType = KEY_EVENT;
+  key.Event.KeyEvent.bKeyDown = TRUE;
+  key.Event.KeyEvent.wRepeatCount = 1;
+  key.Event.KeyEvent.wVirtualKeyCode = VK_SPACE;
+  key.Event.KeyEvent.uChar.UnicodeChar = L' ';
+  DWORD written = 0;
+  ::WriteConsoleInputW(input, &key, 1, &written);
+  ::CloseHandle(input);
+  ::FreeConsole();
+  if (::WaitForSingleObject(process.hProcess, 60'000) != WAIT_OBJECT_0) ::TerminateProcess(process.hProcess, 255);
+  return true;
+}
+
 }  // namespace
 
 Finished RunProgram(const std::string& folder, const Launch& launch) {
@@ -122,32 +176,50 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
   Pipe out, error;
   if (launch.broken_stdout) out.CloseRead();  // nobody will ever read it
 
+  const bool piped = launch.window == Window::kNone || launch.window == Window::kOwnOutputPiped;
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE nothing_in =
-      ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, nullptr);
+  // With a window of its own, a null input handle leaves standard input that
+  // window's.
+  HANDLE nothing_in = launch.window == Window::kNone
+                          ? ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                          OPEN_EXISTING, 0, nullptr)
+                          : nullptr;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = nothing_in;
-  startup.hStdOutput = out.write;
-  startup.hStdError = error.write;
+  if (piped) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nothing_in;
+    startup.hStdOutput = out.write;
+    startup.hStdError = error.write;
+  }
 
   const std::wstring program = ProgramPath();
   std::wstring command_line = L"\"" + program + L"\"";
   for (const std::string& argument : launch.arguments) command_line += L" " + Wide(QuoteArgument(argument));
+  const wchar_t* application = program.c_str();
+  if (launch.window == Window::kSharedWithCmd) {
+    command_line = L"cmd.exe /d /c \"" + command_line + L"\"";  // cmd drops the outer quotes
+    application = nullptr;
+  }
   std::wstring environment = EnvironmentBlock(launch.environment);
   const std::wstring directory = Wide(WithBackslashes(folder));
 
   PROCESS_INFORMATION process{};
-  BOOL started = ::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                                  CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, environment.data(), directory.c_str(),
-                                  &startup, &process);
-  if (nothing_in != INVALID_HANDLE_VALUE) ::CloseHandle(nothing_in);
+  const DWORD window = launch.window == Window::kNone ? CREATE_NO_WINDOW : CREATE_NEW_CONSOLE;
+  BOOL started =
+      ::CreateProcessW(application, command_line.data(), nullptr, nullptr, piped, window | CREATE_UNICODE_ENVIRONMENT,
+                       environment.data(), directory.c_str(), &startup, &process);
+  if (nothing_in != nullptr && nothing_in != INVALID_HANDLE_VALUE) ::CloseHandle(nothing_in);
   out.CloseWrite();  // the pipes end when the child's copies close
   error.CloseWrite();
   if (!started) throw std::runtime_error("CreateProcessW failed for " + std::string(VARNHOLD_PROGRAM));
 
   Finished finished;
+  if (launch.window != Window::kNone) finished.waited_for_key = PressKeyIfWaiting(process, finished.out);
+  if (!piped) {
+    out.CloseRead();
+    error.CloseRead();
+  }
   std::thread error_reader([&] { finished.error = ReadUntilClosed(error.read); });
   if (out.read != nullptr) finished.out = ReadUntilClosed(out.read);
   error_reader.join();
