@@ -22,6 +22,7 @@ require wine wine
 # The 32-bit program runs in the same 64-bit prefix through wine's 32-bit loader.
 [ -x /usr/lib/wine/wine ] || { echo "FAIL: windows needs 32-bit wine: install wine32:i386 (scripts/setup.sh does)" >&2; exit 1; }
 require localedef locales
+require Xvfb xvfb
 
 presets=(windows windows32)
 for preset in "${presets[@]}"; do
@@ -31,15 +32,34 @@ done
 
 # The first start of wine builds its prefix (several seconds); do it once here
 # rather than inside a test's time limit. A persistent server then spares each
-# of the many short test runs its start-up. Nothing needs a display.
+# of the many short test runs its start-up.
 mkdir -p "$WINEPREFIX"
 wineserver -k >/dev/null 2>&1 || true
 wineserver --persistent </dev/null >/dev/null 2>&1
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+xvfb=
+trap 'wineserver -k >/dev/null 2>&1 || true; [ -z "$xvfb" ] || kill "$xvfb"' EXIT
 # Wine's services start here and live until the server stops; their output
 # goes to a log so that they never hold this stage's standard output open.
-boot_wine() { wine wineboot --init </dev/null >build/windows/wineboot.log 2>&1; }
+# No display yet, and no crash dialog later: nothing may wait for a click.
+boot_wine() {
+  wine wineboot --init </dev/null >build/windows/wineboot.log 2>&1
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    </dev/null >>build/windows/wineboot.log 2>&1
+}
 step boot_wine
+
+# Under wine, a console window of its own (what a file dropped onto the
+# program gets) needs a display: a virtual one, on the first free number.
+start_display() {
+  local number=build/windows/xvfb.display
+  rm -f "$number"
+  Xvfb -displayfd 3 -nolisten tcp 3>"$number" </dev/null >build/windows/xvfb.log 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do [ -s "$number" ] && break || sleep 0.1; done
+  [ -s "$number" ] || { echo "FAIL: Xvfb did not start (build/windows/xvfb.log)" >&2; exit 1; }
+  export DISPLAY=:$(cat "$number")
+}
+step start_display
 
 for preset in "${presets[@]}"; do
   step ctest --preset "$preset"
