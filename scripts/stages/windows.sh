@@ -30,28 +30,15 @@ for preset in "${presets[@]}"; do
   step cmake --build --preset "$preset"
 done
 
-# The first start of wine builds its prefix (several seconds); do it once here
-# rather than inside a test's time limit. A persistent server then spares each
-# of the many short test runs its start-up.
-mkdir -p "$WINEPREFIX"
-wineserver -k >/dev/null 2>&1 || true
-wineserver --persistent </dev/null >/dev/null 2>&1
+# Under wine, a console window of its own (what a file dropped onto the
+# program gets) needs a display: a virtual one, on the first free number. It
+# is there before wine's first process, which sets up the desktop every later
+# window appears on.
 xvfb=
 trap 'wineserver -k >/dev/null 2>&1 || true; [ -z "$xvfb" ] || kill "$xvfb"' EXIT
-# Wine's services start here and live until the server stops; their output
-# goes to a log so that they never hold this stage's standard output open.
-# No display yet, and no crash dialog later: nothing may wait for a click.
-boot_wine() {
-  wine wineboot --init </dev/null >build/windows/wineboot.log 2>&1
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-    </dev/null >>build/windows/wineboot.log 2>&1
-}
-step boot_wine
-
-# Under wine, a console window of its own (what a file dropped onto the
-# program gets) needs a display: a virtual one, on the first free number.
 start_display() {
   local number=build/windows/xvfb.display
+  mkdir -p build/windows
   rm -f "$number"
   Xvfb -displayfd 3 -nolisten tcp 3>"$number" </dev/null >build/windows/xvfb.log 2>&1 &
   xvfb=$!
@@ -60,6 +47,23 @@ start_display() {
   export DISPLAY=:$(cat "$number")
 }
 step start_display
+
+# The first start of wine builds its prefix (several seconds); do it once here
+# rather than inside a test's time limit. A persistent server then spares each
+# of the many short test runs its start-up.
+mkdir -p "$WINEPREFIX"
+wineserver -k >/dev/null 2>&1 || true
+wineserver --persistent </dev/null >/dev/null 2>&1
+# Wine's services start here and live until the server stops; their output
+# goes to a log so that they never hold this stage's standard output open.
+# Nothing may wait for a click: no offer to install Mono or Gecko while the
+# prefix is built, and no crash dialog later.
+boot_wine() {
+  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot --init </dev/null >build/windows/wineboot.log 2>&1
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    </dev/null >>build/windows/wineboot.log 2>&1
+}
+step boot_wine
 
 for preset in "${presets[@]}"; do
   step ctest --preset "$preset"

@@ -20,17 +20,17 @@ using test_support::Pattern;
 struct Finished {
   int exit_code = -1;  ///< -1 when it did not exit normally
   std::string out, error;
-  bool waited_for_key = false;  ///< in a window of its own, it waited until a key was pressed
+  bool waited_for_key = false;  ///< in a console window, it read the key pressed there
 };
 
-/// Windows only: the console window a run shows in.
+/// Windows only: the console window a run shows in. A key is pressed in it.
 enum class Window {
   kNone,  ///< none: the standard streams are pipes
   /// One of its own, as a file dropped onto the program gets: the streams are
-  /// that window, and `out` is what the window showed while the run waited.
+  /// that window, and `out` is the text it shows once the run has ended.
   kOwn,
   kOwnOutputPiped,  ///< one of its own, with standard output and error pipes
-  kSharedWithCmd,   ///< a new one, started from `cmd /c` as a batch file runs it
+  kSharedWithCmd,   ///< one the program shares with `cmd /c`, as a batch file runs it
 };
 
 /// How to start the program.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -123,49 +124,66 @@ std::string ReadUntilClosed(HANDLE handle) {
   return text;
 }
 
-// The rows of the attached console's screen down to the cursor, each without
-// its trailing blanks and ended by "\n".
-std::string ScreenText() {
-  HANDLE output = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  if (!::GetConsoleScreenBufferInfo(output, &info)) throw std::runtime_error("GetConsoleScreenBufferInfo");
-  std::wstring text;
-  for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
-    std::wstring line(static_cast<std::size_t>(info.dwSize.X), L' ');
-    DWORD got = 0;
-    ::ReadConsoleOutputCharacterW(output, line.data(), static_cast<DWORD>(line.size()), COORD{0, row}, &got);
-    line.resize(std::min<std::size_t>(got, line.find_last_not_of(L' ') + 1));
-    text += line + L"\n";
+// A console window made for one run. This process leaves it before the
+// program starts, so that the program is alone there, as after a drop, and
+// keeps handles to read the window and its input. A key waits in the input
+// from the start: a program that waits for a key takes it at once.
+class RunConsole {
+ public:
+  RunConsole() {
+    ::FreeConsole();
+    if (!::AllocConsole()) throw std::runtime_error("AllocConsole");
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    output_ = Open(L"CONOUT$", nullptr);
+    input_ = Open(L"CONIN$", nullptr);
+    inheritable_input_ = Open(L"CONIN$", &inheritable);
+    INPUT_RECORD key{};
+    key.EventType = KEY_EVENT;
+    key.Event.KeyEvent.bKeyDown = TRUE;
+    key.Event.KeyEvent.wRepeatCount = 1;
+    key.Event.KeyEvent.wVirtualKeyCode = VK_SPACE;
+    key.Event.KeyEvent.uChar.UnicodeChar = L' ';
+    DWORD written = 0;
+    if (!::WriteConsoleInputW(input_, &key, 1, &written)) throw std::runtime_error("WriteConsoleInputW");
   }
-  ::CloseHandle(output);
-  return Utf8(text);
-}
+  RunConsole(const RunConsole&) = delete;
+  RunConsole& operator=(const RunConsole&) = delete;
+  ~RunConsole() {
+    for (HANDLE handle : {output_, input_, inheritable_input_}) ::CloseHandle(handle);
+    ::FreeConsole();
+  }
 
-// A run that waits for a key is still running after some seconds; one that
-// does not has ended by then. Only then may this process join its console:
-// the program waits only while it is alone there. Returns whether it waited,
-// with what its window showed before the key.
-bool PressKeyIfWaiting(const PROCESS_INFORMATION& process, std::string& shown) {
-  if (::WaitForSingleObject(process.hProcess, 10'000) == WAIT_OBJECT_0) return false;
-  ::FreeConsole();
-  if (!::AttachConsole(process.dwProcessId)) throw std::runtime_error("AttachConsole");
-  shown = ScreenText();
-  HANDLE input = ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
-  INPUT_RECORD key{};
-  key.EventType = KEY_EVENT;
-  key.Event.KeyEvent.bKeyDown = TRUE;
-  key.Event.KeyEvent.wRepeatCount = 1;
-  key.Event.KeyEvent.wVirtualKeyCode = VK_SPACE;
-  key.Event.KeyEvent.uChar.UnicodeChar = L' ';
-  DWORD written = 0;
-  ::WriteConsoleInputW(input, &key, 1, &written);
-  ::CloseHandle(input);
-  ::FreeConsole();
-  if (::WaitForSingleObject(process.hProcess, 60'000) != WAIT_OBJECT_0) ::TerminateProcess(process.hProcess, 255);
-  return true;
-}
+  HANDLE inheritable_input() const { return inheritable_input_; }
+  void Leave() const { ::FreeConsole(); }
+  bool KeyTaken() const {
+    DWORD events = 0;
+    return ::GetNumberOfConsoleInputEvents(input_, &events) && events == 0;
+  }
+  // The rows down to the cursor, each without its trailing blanks and ended
+  // by "\n".
+  std::string Screen() const {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!::GetConsoleScreenBufferInfo(output_, &info)) throw std::runtime_error("GetConsoleScreenBufferInfo");
+    std::wstring text;
+    for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
+      std::wstring line(static_cast<std::size_t>(info.dwSize.X), L' ');
+      DWORD got = 0;
+      ::ReadConsoleOutputCharacterW(output_, line.data(), static_cast<DWORD>(line.size()), COORD{0, row}, &got);
+      line.resize(std::min<std::size_t>(got, line.find_last_not_of(L' ') + 1));
+      text += line + L"\n";
+    }
+    return Utf8(text);
+  }
+
+ private:
+  static HANDLE Open(const wchar_t* name, SECURITY_ATTRIBUTES* security) {
+    HANDLE handle = ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, security,
+                                  OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open the console");
+    return handle;
+  }
+  HANDLE output_, input_, inheritable_input_;
+};
 
 }  // namespace
 
@@ -173,22 +191,22 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
   if (launch.in_child || launch.terminal_stdout) {
     throw std::logic_error("Launch::in_child and Launch::terminal_stdout need a POSIX system");
   }
+  // Before any inheritable handle exists: the console's host process would
+  // inherit it, and a pipe would then never end.
+  std::optional<RunConsole> console;
+  if (launch.window != Window::kNone) console.emplace();
   Pipe out, error;
   if (launch.broken_stdout) out.CloseRead();  // nobody will ever read it
 
   const bool piped = launch.window == Window::kNone || launch.window == Window::kOwnOutputPiped;
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  // With a window of its own, a null input handle leaves standard input that
-  // window's.
-  HANDLE nothing_in = launch.window == Window::kNone
-                          ? ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                          OPEN_EXISTING, 0, nullptr)
-                          : nullptr;
+  HANDLE nothing_in =
+      ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   if (piped) {
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nothing_in;
+    startup.hStdInput = console ? console->inheritable_input() : nothing_in;
     startup.hStdOutput = out.write;
     startup.hStdError = error.write;
   }
@@ -205,27 +223,36 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
   const std::wstring directory = Wide(WithBackslashes(folder));
 
   PROCESS_INFORMATION process{};
-  const DWORD window = launch.window == Window::kNone ? CREATE_NO_WINDOW : CREATE_NEW_CONSOLE;
+  // In a window, the program starts once this process has left it.
+  const DWORD window = console ? CREATE_SUSPENDED : CREATE_NO_WINDOW;
   BOOL started =
       ::CreateProcessW(application, command_line.data(), nullptr, nullptr, piped, window | CREATE_UNICODE_ENVIRONMENT,
                        environment.data(), directory.c_str(), &startup, &process);
-  if (nothing_in != nullptr && nothing_in != INVALID_HANDLE_VALUE) ::CloseHandle(nothing_in);
+  if (nothing_in != INVALID_HANDLE_VALUE) ::CloseHandle(nothing_in);
   out.CloseWrite();  // the pipes end when the child's copies close
   error.CloseWrite();
   if (!started) throw std::runtime_error("CreateProcessW failed for " + std::string(VARNHOLD_PROGRAM));
 
-  Finished finished;
-  if (launch.window != Window::kNone) finished.waited_for_key = PressKeyIfWaiting(process, finished.out);
+  if (console) {
+    console->Leave();
+    ::ResumeThread(process.hThread);
+  }
   if (!piped) {
     out.CloseRead();
     error.CloseRead();
   }
+
+  Finished finished;
   std::thread error_reader([&] { finished.error = ReadUntilClosed(error.read); });
   if (out.read != nullptr) finished.out = ReadUntilClosed(out.read);
   error_reader.join();
   ::WaitForSingleObject(process.hProcess, INFINITE);
   DWORD code = 0;
   finished.exit_code = ::GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : -1;
+  if (console) {
+    finished.waited_for_key = console->KeyTaken();
+    if (!piped) finished.out = console->Screen();
+  }
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
   return finished;

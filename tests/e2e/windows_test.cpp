@@ -120,10 +120,10 @@ TEST_F(WindowsTest, FailedDropSaysWhyAndWaitsWhenTheWindowIsItsOwn) {
     std::string out;
   };
   const Case cases[] = {
-      {"held.txt", Window::kOwn, true, shown},          // dropped onto the program
-      {"held.txt", Window::kSharedWithCmd, false, ""},  // run by a batch file
+      {"held.txt", Window::kOwn, true, shown},             // dropped onto the program
+      {"held.txt", Window::kSharedWithCmd, false, "1\n"},  // run by a batch file
       {"held.txt", Window::kOwnOutputPiped, false, "1"},
-      {"free.txt", Window::kOwn, false, ""},  // success closes at once
+      {"free.txt", Window::kOwn, false, ".bmp\n"},  // success closes at once
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.window));
