@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -49,15 +50,6 @@ std::string QuoteArgument(const std::string& argument) {
   }
   quoted.push_back('"');
   return quoted;
-}
-
-std::string Utf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int size = static_cast<int>(wide.size());
-  const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
-  return utf8;
 }
 
 std::string WithBackslashes(std::string path) {
@@ -172,7 +164,8 @@ class RunConsole {
       line.resize(std::min<std::size_t>(got, line.find_last_not_of(L' ') + 1));
       text += line + L"\n";
     }
-    return Utf8(text);
+    const std::u8string utf8 = std::filesystem::path(text).u8string();
+    return std::string(utf8.begin(), utf8.end());
   }
 
  private:
