@@ -47,7 +47,7 @@ Expected ExpectedDecoding(const Bytes& picture) {
                                std::uint64_t{field[3]} << 24;
   const std::size_t present = picture.size() - record_end;
   // A short picture keeps only the whole blocks before the shortfall.
-  const std::size_t copied = stated <= present ? stated : present / kBlock * kBlock;
+  const std::size_t copied = stated <= present ? static_cast<std::size_t>(stated) : present / kBlock * kBlock;
   expected.result = stated <= present ? Result::kSuccess : Result::kCopyFailed;
   expected.output.assign(picture.data() + record_end, picture.data() + record_end + copied);
   return expected;

@@ -28,5 +28,13 @@ if [ "$(id -u)" -ne 0 ]; then
   as_root=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
+# A package written NAME:ARCH comes from another architecture, which dpkg
+# must know before apt-get update fetches its lists.
+for package in "${missing[@]}"; do
+  architecture=${package#*:}
+  [ "$architecture" != "$package" ] || continue
+  dpkg --print-foreign-architectures | grep -qx "$architecture" ||
+    "${as_root[@]}" dpkg --add-architecture "$architecture"
+done
 "${as_root[@]}" apt-get update
 "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

@@ -29,4 +29,5 @@ package_holds() {
 
 # What the Windows download carries beside its texts: NAME=FILE pairs for
 # scripts/windows-zip.sh, FILE relative to the repository's root.
-windows_download=(varnhold-x64.exe=build/windows/varnhold.exe)
+windows_download=(varnhold.exe=build/windows32/varnhold.exe varnhold-x64.exe=build/windows/varnhold.exe
+  varnhold.html=build/web/varnhold.html)

@@ -26,6 +26,8 @@ build_in() {
     cmake --build --preset release
     cmake --preset windows -DVARNHOLD_BUILD_TESTS=OFF >/dev/null
     cmake --build --preset windows
+    cmake --preset windows32 -DVARNHOLD_BUILD_TESTS=OFF >/dev/null
+    cmake --build --preset windows32
     STAGE=$STAGE scripts/build-deb.sh build/deb >/dev/null
     mv build/deb/packages/varnhold_*.deb build/deb/packages/varnhold.deb
     STAGE=$STAGE scripts/windows-zip.sh build/windows/packages/varnhold-windows.zip "${windows_download[@]}"

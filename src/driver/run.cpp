@@ -39,6 +39,9 @@ int Report(const container::Outcome& outcome, platform::Console& console) {
     console.WriteName(outcome.suffix);
   } else {
     console.WriteOut(std::to_string(static_cast<int>(code)));
+    // A dropped file that fails would otherwise show its digit for a moment
+    // and no file: the window stays to say why, exactly as for the usage text.
+    console.HoldWindowOpen(FailurePromptUtf8(code));
   }
   return code;
 }

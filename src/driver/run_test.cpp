@@ -58,6 +58,7 @@ TEST_F(RunTest, ExtensionChoosesTheDirection) {
   files_.AddFile("photo.bmpx", {5});
   EXPECT_EQ(RunWith({"photo.bmpx"}), 0);
   EXPECT_TRUE(files_.Contents("photo.bmpx.bmp").has_value());
+  EXPECT_EQ(console_.prompts, "");  // success never waits
 }
 
 TEST_F(RunTest, FailureCodesArePrintedAsOneDigit) {
@@ -81,7 +82,10 @@ TEST_F(RunTest, FailureCodesArePrintedAsOneDigit) {
   EXPECT_EQ(RunWith({"cut.bmp"}), 4);
   EXPECT_EQ(console_.out, "4");
   EXPECT_EQ(console_.error, "");
-  EXPECT_EQ(console_.prompts, "");
+  // Each failure holds a window the program owns, saying what failed.
+  std::string prompts;
+  for (ExitCode code : {kInputFailed, kOutputFailed, kRecordFailed, kCopyFailed}) prompts += FailurePromptUtf8(code);
+  EXPECT_EQ(console_.prompts, prompts);
 }
 
 TEST_F(RunTest, GenericFailureWritesOnlyToTheErrorStream) {
@@ -90,6 +94,7 @@ TEST_F(RunTest, GenericFailureWritesOnlyToTheErrorStream) {
   EXPECT_EQ(RunWith({"c.txt"}), 1);
   EXPECT_EQ(console_.out, "");
   EXPECT_EQ(console_.error, "varnhold: floating-point division by zero\n\n");
+  EXPECT_EQ(console_.prompts, "");
   EXPECT_EQ(files_.FileNames(), std::vector<std::string>{"c.txt"});
 }
 

@@ -139,6 +139,29 @@ std::string_view UsageTextUtf8() { return kUsageUtf8; }
 
 std::string_view UsagePromptUtf8() { return "Нажмите любую клавишу, чтобы закрыть окно..."; }
 
+std::string FailurePromptUtf8(ExitCode code) {
+  std::string_view reason;
+  switch (code) {
+    case kInputFailed:
+      reason = "Ошибка 1: входной файл не открывается (занят, нет прав) или больше 256 Мб.";
+      break;
+    case kOutputFailed:
+      reason = "Ошибка 2: выходной файл не удалось создать ни под одним из двух имён.";
+      break;
+    case kRecordFailed:
+      reason = "Ошибка 3: заголовок картинки оборван, указывает на другую папку или не записан.";
+      break;
+    case kCopyFailed:
+      reason = "Ошибка 4: не удалось скопировать содержимое между файлами.";
+      break;
+    case kSuccess:
+    case kUsage:
+      return {};
+  }
+  // The code was printed without a line break: the reason starts a line.
+  return "\r\n" + std::string(reason) + "\r\n" + std::string(UsagePromptUtf8());
+}
+
 std::string ToCp866(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());

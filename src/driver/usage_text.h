@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "driver/exit_code.h"
+
 namespace driver {
 
 /// The usage text as UTF-8: 62 lines, each followed by CR LF, so the text ends
@@ -13,6 +15,11 @@ std::string_view UsageTextUtf8();
 /// The line that asks a person who started the program by a double click to
 /// press a key after the usage text, in the usage text's language.
 std::string_view UsagePromptUtf8();
+
+/// What a window held open after a failure shows below the printed code
+/// (1 to 4): a line in the usage text's language saying what failed, then the
+/// prompt to press a key. Empty for any other code.
+std::string FailurePromptUtf8(ExitCode code);
 
 /// Converts UTF-8 to code page 866 bytes. ASCII passes through unchanged;
 /// every code point without a CP866 byte, and every malformed byte, becomes '?'.

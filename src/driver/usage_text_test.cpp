@@ -89,6 +89,25 @@ TEST(UsageText, HasSixtyTwoLinesEachEndedByCrLf) {
   }
 }
 
+TEST(FailurePrompt, OneReasonLineNamingTheCodeAboveTheKeyPrompt) {
+  for (ExitCode code : {kInputFailed, kOutputFailed, kRecordFailed, kCopyFailed}) {
+    SCOPED_TRACE(code);
+    const std::string prompt = FailurePromptUtf8(code);
+    const std::string head = "\r\nОшибка " + std::to_string(code) + ": ";
+    const std::string tail = "\r\n" + std::string(UsagePromptUtf8());
+    ASSERT_GT(prompt.size(), head.size() + tail.size());
+    EXPECT_EQ(prompt.substr(0, head.size()), head);
+    EXPECT_EQ(prompt.substr(prompt.size() - tail.size()), tail);
+    // One line that an 80-column console shows unbroken, in letters the
+    // usage text's code page holds.
+    const std::string reason = ToCp866(prompt.substr(2, prompt.size() - 2 - tail.size()));
+    EXPECT_EQ(reason.find_first_of("\r\n?"), std::string::npos) << reason;
+    EXPECT_LT(reason.size(), 80u);
+  }
+  EXPECT_EQ(FailurePromptUtf8(kSuccess), "");
+  EXPECT_EQ(FailurePromptUtf8(kUsage), "");
+}
+
 TEST(UsageText, Cp866HoldsOnlyAsciiAndRussianLetters) {
   const std::string text = UsageTextCp866();
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -168,9 +168,9 @@ TEST(ParseNumberDifferential, MatchesHardwareExtendedArithmetic) {
   for (int i = 0; i < 50'000; ++i) {
     const bool negative = (random() & 1) != 0;
     std::string digits;
-    const std::size_t length = 1 + random() % 40;
+    const std::size_t length = 1 + static_cast<std::size_t>(random() % 40);
     for (std::size_t j = 0; j < length; ++j) digits += static_cast<char>('0' + random() % 10);
-    const std::size_t fraction_digits = random() % (length + 1);
+    const std::size_t fraction_digits = static_cast<std::size_t>(random() % (length + 1));
     const int exponent = static_cast<int>(random() % 1400) - 700;
     std::string text = negative ? "-" : "";
     text += digits.substr(0, digits.size() - fraction_digits) + "." + digits.substr(digits.size() - fraction_digits) +

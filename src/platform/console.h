@@ -25,8 +25,9 @@ class Console {
   virtual void WriteName(std::string_view utf8) = 0;
   /// When the text just written went to a console window that is visible and
   /// serves this process alone, and standard input is that console too (a
-  /// window that would close as the run ends), shows the UTF-8 `prompt` and
-  /// waits for a key. Returns at once in every other case.
+  /// window that would close as the run ends), shows the UTF-8 `prompt` (one
+  /// or more lines) in that window only and waits for a key. Returns at once,
+  /// showing nothing, in every other case.
   virtual void HoldWindowOpen(std::string_view prompt) = 0;
 };
 

@@ -37,7 +37,9 @@ class MemoryFile final : public platform::File {
     if (!writable_) return false;
     std::size_t allowed = size;
     if (node_->write_limit) {
-      allowed = *node_->write_limit > position_ ? std::min<std::uint64_t>(size, *node_->write_limit - position_) : 0;
+      allowed = *node_->write_limit > position_
+                    ? static_cast<std::size_t>(std::min<std::uint64_t>(size, *node_->write_limit - position_))
+                    : 0;
     }
     if (node_->bytes.size() < position_ + allowed) node_->bytes.resize(position_ + allowed);
     if (allowed > 0) std::memcpy(node_->bytes.data() + position_, data, allowed);
@@ -54,9 +56,9 @@ class MemoryFile final : public platform::File {
 
   bool Resize(std::uint64_t length) override {
     if (!writable_) return false;
-    node_->bytes.resize(length);
+    node_->bytes.resize(static_cast<std::size_t>(length));
     ++node_->modified;
-    position_ = length;
+    position_ = static_cast<std::size_t>(length);
     return true;
   }
 

@@ -20,6 +20,17 @@ using test_support::Pattern;
 struct Finished {
   int exit_code = -1;  ///< -1 when it did not exit normally
   std::string out, error;
+  bool waited_for_key = false;  ///< in a console window, it read the key pressed there
+};
+
+/// Windows only: the console window a run shows in. A key is pressed in it.
+enum class Window {
+  kNone,  ///< none: the standard streams are pipes
+  /// One of its own, as a file dropped onto the program gets: the streams are
+  /// that window, and `out` is the text it shows once the run has ended.
+  kOwn,
+  kOwnOutputPiped,  ///< one of its own, with standard output and error pipes
+  kSharedWithCmd,   ///< one the program shares with `cmd /c`, as a batch file runs it
 };
 
 /// How to start the program.
@@ -32,6 +43,7 @@ struct Launch {
   std::function<void()> in_child;                  ///< runs in the child just before exec
   bool broken_stdout = false;                      ///< standard output is a pipe nobody reads
   bool terminal_stdout = false;                    ///< standard output is a terminal (POSIX only)
+  Window window = Window::kNone;                   ///< the console window (Windows only)
 };
 
 /// Runs the program under test in `folder` and waits for it.

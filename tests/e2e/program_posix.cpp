@@ -93,6 +93,7 @@ Terminal OpenTerminal() {
 }  // namespace
 
 Finished RunProgram(const std::string& folder, const Launch& launch) {
+  if (launch.window != Window::kNone) throw std::logic_error("Launch::window needs Windows");
   std::vector<std::string> wrapper = WrapperWords();
   int out_pipe[2], error_pipe[2];
   if (::pipe(out_pipe) != 0 || ::pipe(error_pipe) != 0) throw std::runtime_error("pipe");

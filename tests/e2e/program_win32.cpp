@@ -1,10 +1,13 @@
 // Starts the program under test on Windows: CreateProcessW, so that names
 // outside every code page reach it intact, with a clean environment block,
-// pipes for both output streams, and no console window. Test texts are UTF-8.
+// pipes for both output streams, and no console window unless the launch asks
+// for one. Test texts are UTF-8.
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -113,39 +116,124 @@ std::string ReadUntilClosed(HANDLE handle) {
   return text;
 }
 
+// A console window made for one run. This process leaves it before the
+// program starts, so that the program is alone there, as after a drop, and
+// keeps handles to read the window and its input. A key waits in the input
+// from the start: a program that waits for a key takes it at once.
+class RunConsole {
+ public:
+  RunConsole() {
+    ::FreeConsole();
+    if (!::AllocConsole()) throw std::runtime_error("AllocConsole");
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    output_ = Open(L"CONOUT$", nullptr);
+    input_ = Open(L"CONIN$", nullptr);
+    inheritable_input_ = Open(L"CONIN$", &inheritable);
+    INPUT_RECORD key{};
+    key.EventType = KEY_EVENT;
+    key.Event.KeyEvent.bKeyDown = TRUE;
+    key.Event.KeyEvent.wRepeatCount = 1;
+    key.Event.KeyEvent.wVirtualKeyCode = VK_SPACE;
+    key.Event.KeyEvent.uChar.UnicodeChar = L' ';
+    DWORD written = 0;
+    if (!::WriteConsoleInputW(input_, &key, 1, &written)) throw std::runtime_error("WriteConsoleInputW");
+  }
+  RunConsole(const RunConsole&) = delete;
+  RunConsole& operator=(const RunConsole&) = delete;
+  ~RunConsole() {
+    for (HANDLE handle : {output_, input_, inheritable_input_}) ::CloseHandle(handle);
+    ::FreeConsole();
+  }
+
+  HANDLE inheritable_input() const { return inheritable_input_; }
+  void Leave() const { ::FreeConsole(); }
+  bool KeyTaken() const {
+    DWORD events = 0;
+    return ::GetNumberOfConsoleInputEvents(input_, &events) && events == 0;
+  }
+  // The rows down to the cursor, each without its trailing blanks and ended
+  // by "\n".
+  std::string Screen() const {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!::GetConsoleScreenBufferInfo(output_, &info)) throw std::runtime_error("GetConsoleScreenBufferInfo");
+    std::wstring text;
+    for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
+      std::wstring line(static_cast<std::size_t>(info.dwSize.X), L' ');
+      DWORD got = 0;
+      ::ReadConsoleOutputCharacterW(output_, line.data(), static_cast<DWORD>(line.size()), COORD{0, row}, &got);
+      line.resize(std::min<std::size_t>(got, line.find_last_not_of(L' ') + 1));
+      text += line + L"\n";
+    }
+    const std::u8string utf8 = std::filesystem::path(text).u8string();
+    return std::string(utf8.begin(), utf8.end());
+  }
+
+ private:
+  static HANDLE Open(const wchar_t* name, SECURITY_ATTRIBUTES* security) {
+    HANDLE handle = ::CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, security,
+                                  OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open the console");
+    return handle;
+  }
+  HANDLE output_, input_, inheritable_input_;
+};
+
 }  // namespace
 
 Finished RunProgram(const std::string& folder, const Launch& launch) {
   if (launch.in_child || launch.terminal_stdout) {
     throw std::logic_error("Launch::in_child and Launch::terminal_stdout need a POSIX system");
   }
+  // Before any inheritable handle exists: the console's host process would
+  // inherit it, and a pipe would then never end.
+  std::optional<RunConsole> console;
+  if (launch.window != Window::kNone) console.emplace();
   Pipe out, error;
   if (launch.broken_stdout) out.CloseRead();  // nobody will ever read it
 
+  const bool piped = launch.window == Window::kNone || launch.window == Window::kOwnOutputPiped;
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE nothing_in =
       ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = nothing_in;
-  startup.hStdOutput = out.write;
-  startup.hStdError = error.write;
+  if (piped) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = console ? console->inheritable_input() : nothing_in;
+    startup.hStdOutput = out.write;
+    startup.hStdError = error.write;
+  }
 
   const std::wstring program = ProgramPath();
   std::wstring command_line = L"\"" + program + L"\"";
   for (const std::string& argument : launch.arguments) command_line += L" " + Wide(QuoteArgument(argument));
+  const wchar_t* application = program.c_str();
+  if (launch.window == Window::kSharedWithCmd) {
+    command_line = L"cmd.exe /d /c \"" + command_line + L"\"";  // cmd drops the outer quotes
+    application = nullptr;
+  }
   std::wstring environment = EnvironmentBlock(launch.environment);
   const std::wstring directory = Wide(WithBackslashes(folder));
 
   PROCESS_INFORMATION process{};
-  BOOL started = ::CreateProcessW(program.c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                                  CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, environment.data(), directory.c_str(),
-                                  &startup, &process);
+  // In a window, the program starts once this process has left it.
+  const DWORD window = console ? CREATE_SUSPENDED : CREATE_NO_WINDOW;
+  BOOL started =
+      ::CreateProcessW(application, command_line.data(), nullptr, nullptr, piped, window | CREATE_UNICODE_ENVIRONMENT,
+                       environment.data(), directory.c_str(), &startup, &process);
   if (nothing_in != INVALID_HANDLE_VALUE) ::CloseHandle(nothing_in);
   out.CloseWrite();  // the pipes end when the child's copies close
   error.CloseWrite();
   if (!started) throw std::runtime_error("CreateProcessW failed for " + std::string(VARNHOLD_PROGRAM));
+
+  if (console) {
+    console->Leave();
+    ::ResumeThread(process.hThread);
+  }
+  if (!piped) {
+    out.CloseRead();
+    error.CloseRead();
+  }
 
   Finished finished;
   std::thread error_reader([&] { finished.error = ReadUntilClosed(error.read); });
@@ -154,6 +242,10 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
   ::WaitForSingleObject(process.hProcess, INFINITE);
   DWORD code = 0;
   finished.exit_code = ::GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : -1;
+  if (console) {
+    finished.waited_for_key = console->KeyTaken();
+    if (!piped) finished.out = console->Screen();
+  }
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
   return finished;

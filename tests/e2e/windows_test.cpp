@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "driver/usage_text.h"
 #include "program.h"
 
 namespace e2e {
@@ -68,6 +69,13 @@ std::optional<Bytes> ReadLong(const std::string& path) {
   return bytes;
 }
 
+// Wine gives a new console a window only when it has a display.
+bool ConsoleWindowsShown() {
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  const bool wine = ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  return !wine || ::GetEnvironmentVariableW(L"DISPLAY", nullptr, 0) > 0;
+}
+
 class WindowsTest : public ::testing::Test {
  protected:
   Finished Run(const std::string& argument) { return RunProgram(folder_.path(), Launch({argument})); }
@@ -94,6 +102,39 @@ TEST_F(WindowsTest, FilesOpenElsewhereAreNotShared) {
   }
   EXPECT_EQ(folder_.Read("free.txt.bmp"), Bytes{5});
   EXPECT_EQ(folder_.Read("free.txt.bmp~")->size(), 78u);
+}
+
+TEST_F(WindowsTest, FailedDropSaysWhyAndWaitsWhenTheWindowIsItsOwn) {
+  if (!ConsoleWindowsShown()) GTEST_SKIP() << "wine shows console windows only on a display (the stage starts Xvfb)";
+  folder_.Write("held.txt", {1, 2, 3});
+  folder_.Write("free.txt", {4});
+  HeldFile input(folder_ / "held.txt");
+  ASSERT_TRUE(input.held());
+  // The window shows the code, then the reason and the prompt on rows of their own.
+  std::string shown = "1" + driver::FailurePromptUtf8(driver::kInputFailed) + "\r\n";
+  for (std::size_t at; (at = shown.find("\r\n")) != std::string::npos;) shown.replace(at, 2, "\n");
+  struct Case {
+    std::string argument;
+    Window window;
+    bool waits;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"held.txt", Window::kOwn, true, shown},             // dropped onto the program
+      {"held.txt", Window::kSharedWithCmd, false, "1\n"},  // run by a batch file
+      {"held.txt", Window::kOwnOutputPiped, false, "1"},
+      {"free.txt", Window::kOwn, false, ".bmp\n"},  // success closes at once
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.window));
+    Launch launch({c.argument});
+    launch.window = c.window;
+    Finished run = RunProgram(folder_.path(), launch);
+    EXPECT_EQ(run.exit_code, c.argument == "free.txt" ? 0 : 1);
+    EXPECT_EQ(run.waited_for_key, c.waits);
+    EXPECT_EQ(run.out, c.out);
+  }
+  EXPECT_EQ(folder_.Names(), (Names{"free.txt", "free.txt.bmp", "held.txt"}));
 }
 
 TEST_F(WindowsTest, TrailingDotNameNeverReplacesThePicture) {
