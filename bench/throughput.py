@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Times encoding and decoding against cp of the same file, and reports the
 program's peak resident memory, for a 1 MiB and a 256 MiB input, each into a
 new output and over an existing one. Beside the program it times the floor of

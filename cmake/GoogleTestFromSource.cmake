@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Builds GoogleTest from the sources Debian's libgtest-dev ships, for cross
 # builds: its prebuilt libraries only fit the build machine. Defines the same
 # GTest::gtest and GTest::gtest_main targets as find_package(GTest).

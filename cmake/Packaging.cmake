@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation and packages: the program, its manual page, its licence and
 # changelog, as a .deb on Linux. The Windows download is made by
 # scripts/windows-zip.sh from the built programs.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What makes varnhold.exe a proper Windows program: a UTF-16 entry point, a
 # version resource Explorer shows under Properties, and an application
 # manifest that lets the program use paths longer than MAX_PATH.

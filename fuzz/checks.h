@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_FUZZ_CHECKS_H_
 #define VARNHOLD_FUZZ_CHECKS_H_
 

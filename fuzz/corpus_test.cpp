@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays every committed fuzz input, seeds and crash reproducers alike,
 // through the same checks the fuzz targets run.
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The decoder against arbitrary picture bytes. The expected outcome is worked
 // out here from the record layout directly, not through the decoder's own
 // helpers, so a mistake in one is not repeated in the other.

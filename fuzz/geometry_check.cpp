@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The dimension search for arbitrary pixel counts, divisors and side ratio
 // limits. On every platform the chosen picture must hold the pixels and fit
 // a bitmap header, or the search must fail. Where long double is the x87

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two parsers of the geometry parameters, each against a reading of the
 // same syntax written here independently.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole runs through the driver, in memory: any file under any name, with any
 // geometry settings, is encoded and the picture decoded again; the restored
 // file must equal the original byte for byte, beside the picture, and every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The libFuzzer entry point, built once per check: VARNHOLD_FUZZ_CHECK names
 // the check from checks.h. A failed check aborts, so libFuzzer saves the input.
 #include <cstdio>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Formats every C++ file the repository tracks with clang-format and the
 # house style in .clang-format. With --check it changes nothing and fails,
 # naming the files, when any file is not formatted (the full suite runs this).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages of scripts/apt-packages.txt that are missing:
 # with apt-get when run as root, through sudo otherwise. Installs nothing when
 # every package is there. `setup.sh GROUP` installs only the packages marked

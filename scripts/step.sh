@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the stage scripts: `step COMMAND...` runs one step of the stage
 # named by $STAGE, printing its name and how long it took.
 step() {

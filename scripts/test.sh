@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Sets up and runs every test suite: installs the missing Debian packages,
 # checks the C++ formatting and the licence lines, then runs the native build, the sanitizer build and
 # every extra stage in scripts/stages/ (cross builds, fuzzing, valgrind,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Adapts the process to driver::Run.
 #include <string>
 #include <vector>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-builds for 64-bit ARM Linux with Debian's aarch64-linux-gnu compilers.
 # There `long double` has a 113-bit significand, unlike x86's 64-bit one.
 set(CMAKE_SYSTEM_NAME Linux)

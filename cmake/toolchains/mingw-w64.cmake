@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-builds a Windows program with Debian's mingw-w64 (POSIX thread model),
 # linked statically so that varnhold.exe is the one file to copy. Included by
 # the toolchain file of each target, which sets CMAKE_SYSTEM_PROCESSOR and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # aarch64 stage: cross-build for 64-bit ARM Linux and run every test under
 # qemu-user. There long double has a 113-bit significand, so the geometry's
 # known-answer tables and the picture hashes show it does not depend on x87.

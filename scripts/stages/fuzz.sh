@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets (the "fuzz" preset, clang with ASan and UBSan)
 # and runs each for a bounded time, starting from its committed corpus in
 # fuzz/corpus/<target>. A crash, a sanitizer report, a leak, a hang or a failed

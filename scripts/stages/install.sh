@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Install stage: the .deb as a distribution builds it must pass lintian
 # --pedantic without an error or a warning (info tags fixed, or overridden
 # with a reason), install into a throwaway root with the browser page, round-trip

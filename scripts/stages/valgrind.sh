@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the end-to-end suite once more with every run of the program under
 # valgrind memcheck. Any invalid access, use of uninitialised memory or leak
 # makes that run exit with code 99, which no test expects, so the test fails.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Windows stage: cross-build the 64-bit and the 32-bit varnhold.exe with
 # mingw-w64, run every test (the import check among them) for each under wine,
 # run the usage text's batch examples with each through wine's cmd, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "container/block_copy.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_CONTAINER_BLOCK_COPY_H_
 #define VARNHOLD_CONTAINER_BLOCK_COPY_H_
 

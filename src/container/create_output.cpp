@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "container/create_output.h"
 
 #include <algorithm>

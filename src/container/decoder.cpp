@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "container/decoder.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "container/encoder.h"
 
 #include <cstdint>

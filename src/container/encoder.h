@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_CONTAINER_ENCODER_H_
 #define VARNHOLD_CONTAINER_ENCODER_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "container/layout.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_CONTAINER_OUTCOME_H_
 #define VARNHOLD_CONTAINER_OUTCOME_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_DRIVER_EXIT_CODE_H_
 #define VARNHOLD_DRIVER_EXIT_CODE_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/fault_text.h"
 
 #include <string_view>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/naming.h"
 
 #include "container/layout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_DRIVER_NAMING_H_
 #define VARNHOLD_DRIVER_NAMING_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_DRIVER_RUN_H_
 #define VARNHOLD_DRIVER_RUN_H_
 

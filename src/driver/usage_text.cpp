@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/usage_text.h"
 
 #include <array>

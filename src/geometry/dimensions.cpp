@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "geometry/dimensions.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_GEOMETRY_EXTENDED_H_
 #define VARNHOLD_GEOMETRY_EXTENDED_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_GEOMETRY_FAULT_H_
 #define VARNHOLD_GEOMETRY_FAULT_H_
 

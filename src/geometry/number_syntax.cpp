@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "geometry/number_syntax.h"
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "geometry/parameters.h"
 
 #include <gtest/gtest.h>

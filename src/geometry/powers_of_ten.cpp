@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "geometry/powers_of_ten.h"
 
 #include <array>

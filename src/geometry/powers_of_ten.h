@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_GEOMETRY_POWERS_OF_TEN_H_
 #define VARNHOLD_GEOMETRY_POWERS_OF_TEN_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX standard streams: raw writes, so nothing is buffered past the exit.
 #include <errno.h>
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 standard streams: bytes go out through WriteFile unchanged; only a
 // text for a person on a real console goes through the wide console API.
 #include <windows.h>

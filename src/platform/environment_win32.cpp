@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 environment: variables read as bytes in the system code page.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX file services: descriptors and advisory locks for exclusive use.
 #include <errno.h>
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 file services. Files are opened with share mode 0, so while a run
 // holds a file no other process can open it, and a file another process holds
 // cannot be opened here (a sharing violation, reported as "cannot open").

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 platform layer against a real file system and environment.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/wide_win32.h"
 
 #include <windows.h>

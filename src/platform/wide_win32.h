@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_PLATFORM_WIDE_WIN32_H_
 #define VARNHOLD_PLATFORM_WIDE_WIN32_H_
 

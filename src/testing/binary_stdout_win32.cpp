@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Puts standard output and standard error of a Windows test program into
 // binary mode before main runs, so its listings end lines in "\n" alone.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testing/bytes.h"
 
 #include "container/layout.h"

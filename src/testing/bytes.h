@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_TESTING_BYTES_H_
 #define VARNHOLD_TESTING_BYTES_H_
 

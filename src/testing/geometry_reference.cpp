@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testing/geometry_reference.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testing/memory_file_system.h"
 
 #include <algorithm>

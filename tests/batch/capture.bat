@@ -1,4 +1,5 @@
 @echo off
+rem SPDX-License-Identifier: MIT
 rem Runs varnhold on %1 and reports both the exit code and the printed suffix.
 Varnhold.exe %1 > "%TEMP%\varnhold-out.txt"
 set code=%ERRORLEVEL%

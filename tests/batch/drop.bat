@@ -1,4 +1,5 @@
 @echo off
+rem SPDX-License-Identifier: MIT
 cd /D %~dp0
 for /F "usebackq" %%I in (`Varnhold.exe %1`) do set file=%%I
 echo captured [%file%]

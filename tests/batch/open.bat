@@ -1,4 +1,5 @@
 @echo off
+rem SPDX-License-Identifier: MIT
 rem open.bat FILE: packs or unpacks FILE and names the new file, written the
 rem way docs/platforms.md advises. The full name is taken before cd /D, so a
 rem relative name still means the file it meant; quoted "set" lines keep

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the usage text's two batch examples through wine's cmd and compares
 # what they print with expected.txt:
 #  - drop.bat is the closing example (capture the printed suffix with for /F,

@@ -1,4 +1,5 @@
 @echo off
+rem SPDX-License-Identifier: MIT
 set /A VARNHOLD_DIVISOR=4
 set /A VARNHOLD_FRACTION=720/240
 Varnhold.exe %1

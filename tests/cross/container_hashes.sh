@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Encodes a fixed set of inputs under fixed geometry settings and compares each
 # picture's size and SHA-256 with a committed list, so every build (x86-64,
 # Windows, aarch64) must make byte-identical pictures.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program as scripts see it: exit codes, exact standard output, and the
 // files each run leaves behind.
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Failing disks, shared files and odd inputs: each ends with its own code, and
 // nothing is lost that was not the run's own output.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hostile pictures and awkward output names, end to end: each row pins the
 // exit code and standard output, the files left afterwards, and that the
 // input is byte-for-byte unchanged. Pictures sit in the folder "in" while the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A picture must survive a trip through real image tools: container -> PNG ->
 # 24-bit bitmap with a 54-byte header -> decoded file, byte for byte. Also
 # checks that ImageMagick reads every container as a W x H image.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scratch folders and test data shared by every platform's harness.
 #include "program.h"
 

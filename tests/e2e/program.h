@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #ifndef VARNHOLD_TESTS_E2E_PROGRAM_H_
 #define VARNHOLD_TESTS_E2E_PROGRAM_H_
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starts the program under test on POSIX systems: fork, a clean environment,
 // exec, and both output streams drained through pipes.
 #include <fcntl.h>

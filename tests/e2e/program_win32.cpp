@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starts the program under test on Windows: CreateProcessW, so that names
 // outside every code page reach it intact, with a clean environment block,
 // pipes for both output streams, and no console window unless the launch asks

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The README's shell script must keep working: it is taken from the README,
 # run beside the program with a stand-in for xdg-open, and must open exactly
 # the file that was written, or fail with the program's code.

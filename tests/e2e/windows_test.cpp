@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What only Windows does to the program: share mode 0, names the system folds
 // onto other names, its three path separators, names outside the ANSI code
 // page, and paths longer than MAX_PATH.
