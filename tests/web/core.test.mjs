@@ -6,7 +6,7 @@ import assert from "node:assert/strict";
 import { createHash } from "node:crypto";
 import { readFileSync } from "node:fs";
 import { test } from "node:test";
-import { loadCore } from "../../src/web/varnhold.js";
+import { loadCore } from "../../src/web/varnhold.mjs";
 
 const here = new URL(".", import.meta.url);
 const process_ = await loadCore(readFileSync(`${globalThis.process.env.VARNHOLD_WEB_BUILD}/src/web/varnhold.wasm`));
