@@ -4,6 +4,7 @@
 // each decoded back, and the refusals the page shows.
 import assert from "node:assert/strict";
 import { createHash } from "node:crypto";
+import { File } from "node:buffer"; // global only from Node 20; Debian 12 has Node 18
 import { readFileSync } from "node:fs";
 import { test } from "node:test";
 import { loadCore } from "../../src/web/varnhold.mjs";
