@@ -73,10 +73,10 @@ class FileSystem {
   /// Opens an existing regular file for reading only, held while open (see
   /// docs/reliability.md for what holding means on each platform). Nothing
   /// when it cannot be opened, is not a regular file on a disk (devices,
-  /// FIFOs, sockets, files of kernel pseudo file systems such as proc or sysfs:
-  /// those are looked at, never opened), another process holds it, or its
-  /// length is unknown: it reports 0 bytes yet yields some (some FUSE files).
-  /// Never blocks.
+  /// FIFOs, sockets, files of kernel pseudo file systems such as proc or
+  /// sysfs: those are looked at, never opened for reading), another process
+  /// holds it, or its length is unknown: it reports 0 bytes yet yields some
+  /// (some FUSE files). Never blocks.
   [[nodiscard]] virtual std::unique_ptr<File> OpenForReading(const std::string& name) = 0;
   /// Opens a file for reading and writing, held while open as inputs are. A
   /// missing name is created exclusively, so a file another process makes at
@@ -84,9 +84,9 @@ class FileSystem {
   /// permission bits, masked by the umask (POSIX). An existing name is opened
   /// without creating anything and its contents and permissions are left in
   /// place (so the caller can check what it is before emptying it); it is
-  /// looked at first and not opened at all unless it is a regular file on a
-  /// disk, nor (POSIX) in a sticky folder that others may write unless it is
-  /// the runner's own file under that one name (no symbolic or hard link).
+  /// looked at first, and opened only when it is a regular file on a disk and,
+  /// (POSIX) in a sticky folder that others may write, the runner's own file
+  /// under that one name (no symbolic or hard link).
   /// `created` is also true when the file was made but another process took
   /// hold of it first: the caller then removes it. Never blocks, and writes
   /// nothing to a name it does not use.

@@ -19,7 +19,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstddef>
 #include <cstring>
@@ -527,13 +526,13 @@ TEST_F(FaultTest, InputsThatAreNotRegularFilesAreRefusedWithoutBlocking) {
   } else {
     std::cout << "[   NOTE   ] no " << kernel_file << ": no sysfs input is tried\n";
   }
-  const auto start = std::chrono::steady_clock::now();
   for (const std::string& name : inputs) {
-    Finished run = Run(name);
+    Launch guarded({name});
+    guarded.in_child = [] { ::alarm(20); };  // ends a run that waits, which then fails
+    Finished run = RunProgram(folder_.path(), guarded);
     EXPECT_EQ(run.exit_code, 1) << name;
     EXPECT_EQ(run.out, "1") << name;
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
   EXPECT_EQ(folder_.Names(), left);
   ::close(socket_fd);
 }
