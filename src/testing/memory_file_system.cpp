@@ -18,6 +18,7 @@ class MemoryFile final : public platform::File {
   ~MemoryFile() override { node_->open = false; }
 
   platform::FileIdentity Identity() const override { return identity_; }
+  std::uint32_t PermissionBits() const override { return 0; }
   bool Unchanged() override { return Version() == version_; }
   std::optional<std::uint64_t> Length() override { return node_->bytes.size(); }
   std::optional<std::uint64_t> Position() override { return position_; }
