@@ -6,19 +6,57 @@ import assert from "node:assert/strict";
 import { spawn } from "node:child_process";
 import { createHash } from "node:crypto";
 import * as fs from "node:fs";
-import { tmpdir } from "node:os";
 import { join } from "node:path";
+import { setTimeout as sleep } from "node:timers/promises";
 import { after, before, test } from "node:test";
 
-const work = fs.mkdtempSync(join(tmpdir(), "varnhold-web-"));
+// Chromium's profile and temporary files, the files set on the page and the
+// saved ones live in the build folder: a run that is killed leaves nothing in
+// the system's temporary folder, and the next run starts it afresh.
+const work = join(process.env.VARNHOLD_WEB_BUILD, "browser-test");
+fs.rmSync(work, { recursive: true, force: true });
+fs.mkdirSync(join(work, "tmp"), { recursive: true });
 const MiB = 2 ** 20;
+// Every wait ends well before CTest's limit for the whole file (600 s).
+const LIMIT_MS = 120_000;
 const flags = ["--headless", "--remote-debugging-pipe", `--user-data-dir=${work}/profile`, "--no-first-run"];
 flags.push("--host-resolver-rules=MAP * ~NOTFOUND", "--disable-background-networking", "--disable-component-update");
 if (process.getuid() === 0) flags.push("--no-sandbox");
-const chromium = spawn("/usr/bin/chromium", flags, { stdio: ["ignore", "ignore", "ignore", "pipe", "pipe"] });
+const chromium = spawn("/usr/bin/chromium", flags, {
+  stdio: ["ignore", "ignore", "pipe", "pipe", "pipe"],
+  env: { ...process.env, TMPDIR: join(work, "tmp") },
+});
+let stderr = "";
+chromium.stderr.setEncoding("utf8").on("data", (text) => (stderr = (stderr + text).slice(-16_384)));
+const exited = new Promise((resolve) => {
+  chromium.on("exit", (code, signal) => resolve(`Chromium exited (${signal ?? `code ${code}`})`));
+  chromium.on("error", (error) => resolve(`Chromium did not start: ${error.message}`));
+});
+// Writing to a Chromium that has gone fails; the waits report its exit.
+chromium.stdio[3].on("error", () => {});
+
+// A failure that names what was awaited, with the end of Chromium's standard error.
+const failure = (what, why) => {
+  const lines = stderr.split("\n").slice(-30).join("\n");
+  return new Error(`waited for ${what}: ${why}; the end of Chromium's standard error:\n${lines}`);
+};
+// What `promise` gives, unless Chromium exits first or `LIMIT_MS` pass.
+async function within(what, promise) {
+  let timer;
+  const expired = new Promise((resolve) => {
+    timer = setTimeout(resolve, LIMIT_MS, `nothing within ${LIMIT_MS / 1000} s`);
+  });
+  try {
+    const outcome = await Promise.race([promise.then((value) => ({ value })), expired, exited]);
+    if (typeof outcome === "string") throw failure(what, outcome);
+    return outcome.value;
+  } finally {
+    clearTimeout(timer);
+  }
+}
 
 // The protocol's messages are NUL-terminated JSON, commands on fd 3 and
-// answers and events on fd 4.
+// answers and events on fd 4. One read may carry several messages.
 let lastId = 0;
 let unread = "";
 const answers = new Map();
@@ -28,6 +66,7 @@ chromium.stdio[4].on("data", (chunk) => {
   unread = messages.pop();
   for (const message of messages.map((text) => JSON.parse(text))) {
     const answer = answers.get(message.id);
+    answers.delete(message.id);
     if (answer) answer(message);
     else listeners.forEach((listen) => listen(message));
   }
@@ -37,14 +76,16 @@ let session;
 function send(method, params = {}, sessionId = session) {
   const id = ++lastId;
   chromium.stdio[3].write(JSON.stringify({ id, method, params, sessionId: sessionId || undefined }) + "\0");
-  return new Promise((resolve, reject) => {
+  const answered = new Promise((resolve, reject) => {
     answers.set(id, ({ result, error }) => {
       if (error) reject(new Error(`${method}: ${error.message}`));
       else resolve(result);
     });
   });
+  return within(`the answer to ${method}`, answered);
 }
-// The first event `method` whose parameters satisfy `accept`.
+// The first event `method` whose parameters satisfy `accept`. Its listener is
+// in place when this returns: call it before the action that fires the event.
 const next = (method, accept = () => true) =>
   new Promise((resolve) => {
     const listen = ({ method: name, params }) =>
@@ -54,8 +95,8 @@ const next = (method, accept = () => true) =>
 const evaluate = async (expression) =>
   (await send("Runtime.evaluate", { expression, returnByValue: true })).result.value;
 async function waitFor(expression) {
-  for (const start = Date.now(); !(await evaluate(expression)); await new Promise((go) => setTimeout(go, 50))) {
-    assert.ok(Date.now() - start < 120_000, `still waiting for ${expression}`);
+  for (const start = Date.now(); !(await evaluate(expression)); await sleep(50)) {
+    if (Date.now() - start > LIMIT_MS) throw failure(expression, `still false after ${LIMIT_MS / 1000} s`);
   }
 }
 
@@ -78,10 +119,18 @@ before(async () => {
 });
 
 after(async () => {
+  try {
+    // The browser may close before it answers.
+    send("Browser.close", {}, "").catch(() => {});
+    const closed = await Promise.race([exited, sleep(LIMIT_MS, false, { ref: false })]);
+    if (!closed) {
+      chromium.kill("SIGKILL");
+      throw failure("Chromium to close", `still running after ${LIMIT_MS / 1000} s`);
+    }
+  } finally {
+    fs.rmSync(work, { recursive: true, force: true });
+  }
   assert.deepEqual(requests.filter((url) => !/^(file|blob|data):/.test(url)), [], "the page sent requests");
-  chromium.kill();
-  await new Promise((resolve) => chromium.on("exit", resolve));
-  fs.rmSync(work, { recursive: true, force: true });
 });
 
 // Sets the file `name` in the work folder on the page's input, with the two
@@ -97,10 +146,13 @@ async function submit(name, divisor = "", fraction = "") {
   await waitFor(`document.getElementById("result").textContent.startsWith("Code")`);
   const text = await evaluate(`document.getElementById("result").textContent`);
   if (!text.startsWith("Code 0")) return { text };
+  // Chromium may send both events in one read: both listeners come first.
   const begun = next("Browser.downloadWillBegin");
+  const ended = next("Browser.downloadProgress", ({ state }) => state !== "inProgress");
   await evaluate(`document.getElementById("save").click()`);
-  const { guid, suggestedFilename } = await begun;
-  await next("Browser.downloadProgress", (progress) => progress.guid === guid && progress.state === "completed");
+  const { guid, suggestedFilename } = await within(`the download of ${name}'s result to begin`, begun);
+  const end = await within(`the download of ${suggestedFilename} to end`, ended);
+  assert.deepEqual([end.guid, end.state], [guid, "completed"], `the download of ${suggestedFilename}`);
   fs.renameSync(join(work, guid), join(work, suggestedFilename));
   return { text, name: suggestedFilename, path: join(work, suggestedFilename) };
 }
