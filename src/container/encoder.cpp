@@ -7,16 +7,21 @@
 #include "container/create_output.h"
 #include "container/names.h"
 #include "container/record.h"
+#include "geometry/parameters.h"
 
 namespace container {
 
 Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& environment, const std::string& argument) {
-  std::unique_ptr<platform::File> input = files.OpenForReading(argument);
+  // Settings that leave the shape undefined end the run before the input is
+  // even opened.
+  const geometry::ParametersResult shape = geometry::ReadGeometryParameters(environment);
+  std::unique_ptr<platform::File> input =
+      shape.fault == geometry::Fault::kNone ? files.OpenForReading(argument) : nullptr;
   // The length is taken once: exactly this many bytes are copied, so the
   // container always agrees with its own record; a file that changes
   // meanwhile fails the copy, since the picture may hold parts of two versions.
   const std::optional<std::uint64_t> file_length = input ? input->Length() : std::nullopt;
-  const PicturePlan plan = PlanPicture(environment, argument, file_length);
+  const PicturePlan plan = PlanPicture(shape, argument, file_length);
   if (plan.result != Result::kSuccess) return {plan.result, {}, plan.fault};
 
   std::optional<CreatedOutput> output = CreateOutput(files, argument, kPictureSuffix, *input);

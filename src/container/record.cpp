@@ -34,17 +34,16 @@ RestorePlan NoRestore(Result result) {
 
 }  // namespace
 
-PicturePlan PlanPicture(const platform::Environment& settings, std::string_view input_name,
+PicturePlan PlanPicture(const geometry::ParametersResult& shape, std::string_view input_name,
                         std::optional<std::uint64_t> input_length) {
-  const geometry::ParametersResult parameters = geometry::ReadGeometryParameters(settings);
-  if (parameters.fault != geometry::Fault::kNone) return NoPicture(Result::kArithmeticFault, parameters.fault);
+  if (shape.fault != geometry::Fault::kNone) return NoPicture(Result::kArithmeticFault, shape.fault);
   if (!input_length || *input_length > kMaxCarriedLength) return NoPicture(Result::kInputUnavailable);
 
   const std::string tag = StoredExtension(ExtensionOf(input_name)).substr(1);
   const std::uint64_t record_length = RecordLength(tag.size(), *input_length);
   const auto pixels = static_cast<std::uint32_t>((record_length + 2) / 3);
   const geometry::GeometryResult geometry =
-      geometry::ChooseGeometry(pixels, parameters.parameters.divisor, parameters.parameters.fraction);
+      geometry::ChooseGeometry(pixels, shape.parameters.divisor, shape.parameters.fraction);
   if (geometry.fault != geometry::Fault::kNone) return NoPicture(Result::kArithmeticFault, geometry.fault);
 
   PicturePlan plan;
@@ -113,7 +112,7 @@ RestorePlan ReadRecord(std::span<const std::uint8_t> record, std::uint64_t recor
 
 PicturePlan PlanSavedPicture(const platform::Environment& settings, std::string_view input_name,
                              std::optional<std::uint64_t> input_length) {
-  PicturePlan plan = PlanPicture(settings, input_name, input_length);
+  PicturePlan plan = PlanPicture(geometry::ReadGeometryParameters(settings), input_name, input_length);
   if (plan.result != Result::kSuccess) return plan;
   plan.saved_name = std::string(input_name) + kPictureSuffix;
   if (plan.saved_name.size() > kLongestName) return NoPicture(Result::kOutputUnavailable);

@@ -19,6 +19,7 @@
 
 #include "container/result.h"
 #include "geometry/fault.h"
+#include "geometry/parameters.h"
 #include "platform/environment.h"
 
 namespace container {
@@ -32,12 +33,12 @@ struct PicturePlan {
   std::string saved_name;                          ///< PlanSavedPicture only: the name the picture is offered under
 };
 
-/// The picture of the file named `input_name`, shaped by the two variables in
-/// `settings`, in this order of refusals: settings that make the shape
-/// undefined (kArithmeticFault), a file that could not be read
-/// (`input_length` is nothing) or is longer than 256 MiB (kInputUnavailable),
-/// a shape the header cannot describe (kArithmeticFault).
-PicturePlan PlanPicture(const platform::Environment& settings, std::string_view input_name,
+/// The picture of the file named `input_name`, shaped by `shape` (read from
+/// the two variables before the input is opened), in this order of refusals:
+/// a shape the settings leave undefined (kArithmeticFault), a file that could
+/// not be read (`input_length` is nothing) or is longer than 256 MiB
+/// (kInputUnavailable), a shape the header cannot describe (kArithmeticFault).
+PicturePlan PlanPicture(const geometry::ParametersResult& shape, std::string_view input_name,
                         std::optional<std::uint64_t> input_length);
 
 /// Where a picture's record starts.
@@ -82,8 +83,8 @@ RestorePlan ReadRecord(std::span<const std::uint8_t> record, std::uint64_t recor
 // the program meets while it creates and fills its output are decided here
 // for it, in the program's order.
 
-/// PlanPicture, then kOutputUnavailable when the picture's name would exceed
-/// kLongestName bytes.
+/// PlanPicture with the shape the two variables in `settings` give, then
+/// kOutputUnavailable when the picture's name would exceed kLongestName bytes.
 PicturePlan PlanSavedPicture(const platform::Environment& settings, std::string_view input_name,
                              std::optional<std::uint64_t> input_length);
 

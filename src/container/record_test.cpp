@@ -39,7 +39,7 @@ TEST(PlanPictureTest, RefusalsComeInTheProgramsOrder) {
     SCOPED_TRACE(testing::Message() << c.length.value_or(0) << " bytes, " << c.settings.size() << " settings");
     test_support::MemoryEnvironment settings;
     settings.variables = c.settings;
-    const PicturePlan plan = PlanPicture(settings, "f.bin", c.length);
+    const PicturePlan plan = PlanPicture(geometry::ReadGeometryParameters(settings), "f.bin", c.length);
     EXPECT_EQ(plan.result, c.result);
     EXPECT_EQ(plan.fault, c.fault);
     EXPECT_EQ(plan.record_start.empty(), c.result != Result::kSuccess);
@@ -55,7 +55,7 @@ TEST(PlanPictureTest, PictureSizesForKnownLengths) {
                {5'000, 40, 42}, {65'536, 152, 144}, {1'000'000, 584, 571}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.length);
-    const PicturePlan plan = PlanPicture(test_support::MemoryEnvironment(), "song.mp3", c.length);
+    const PicturePlan plan = PlanPicture(geometry::ParametersResult(), "song.mp3", c.length);
     ASSERT_EQ(plan.record_start.size(), kHeaderSize + 8);
     const auto header = BuildHeader(c.width, c.height);
     EXPECT_TRUE(std::equal(header.begin(), header.end(), plan.record_start.begin()));
