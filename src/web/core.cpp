@@ -5,9 +5,11 @@
 // (driver::ExitCodeFor). The page passes texts and a picture's bytes through
 // one buffer and reads the answers back from it.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string>
