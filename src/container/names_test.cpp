@@ -48,51 +48,30 @@ TEST(IsPictureExtensionTest, OnlyBmpInAnyLetterCase) {
 
 // One table for both rules: what the encoder stores for an extension, and
 // whether a decoder here restores a tag. On POSIX only "/" separates folders,
-// so "\\" and ":" are restored but never stored, and every build stores the same.
+// so "\" and ":" are restored but never stored: every build stores the same.
 TEST(TagRulesTest, StoredAndRestoredExtensions) {
   struct Case {
     std::string extension, stored;
     bool restorable;
   } cases[] = {
       {".mp3", ".mp3", true},
-      {".Txt", ".Txt", true},
       {"", ".~", true},
       {".dir/readme", ".~", false},  // the dot belongs to a folder
       {".a\\b", ".~", !kWindows},
       {".a:b", ".~", !kWindows},
-      {".tx\nt", ".~", false},  // a script capturing the suffix would lose the line break
-      {".\x1b[0m", ".~", false},
-      {".a\x7f", ".~", false},
-      {".\xC2\x9B", ".~", false},         // U+009B, a C1 control that terminals obey
-      {".\xC2\x85", ".~", false},         // U+0085, next line
-      {".txt\xE2\x80\xAE", ".~", false},  // U+202E shows "txt.exe" as "exe.txt"
-      {".\xE2\x80\x8E"
-       "a",
-       ".~", false},  // U+200E
-      {".\xE2\x81\xA6"
-       "a",
-       ".~", false},  // U+2066
+      {".tx\nt", ".~", false},
+      {".\xC2\x9B", ".~", false},         // U+009B, a C1 control
+      {".txt\xE2\x80\xAE", ".~", false},  // U+202E, which reverses what follows
       {".\xE2\x81\xA9"
        "a",
-       ".~", false},  // U+2069
-      {".\xE2\x80\x8D"
-       "a",
-       ".\xE2\x80\x8D"
-       "a",
-       true},                            // U+200D, a joiner, is neither kind of control
-      {".\xC2\xA0", ".\xC2\xA0", true},  // U+00A0, the first character after the C1 block
-      {".\x9B\xE9", ".\x9B\xE9", true},  // not UTF-8: single bytes of some code page
+       ".~", false},                     // U+2069, the last of them
+      {".\xC2\xA0", ".\xC2\xA0", true},  // U+00A0, just after the C1 controls
+      {".\x9B\xE9", ".\x9B\xE9", true},  // not UTF-8: bytes of some code page
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.extension);
-    EXPECT_EQ(StoredExtension(c.extension), c.stored);
-    EXPECT_EQ(IsRestorableTag(c.extension), c.restorable);
+    EXPECT_EQ(StoredExtension(c.extension), c.stored) << testing::PrintToString(c.extension);
+    EXPECT_EQ(IsRestorableTag(c.extension), c.restorable) << testing::PrintToString(c.extension);
   }
-}
-
-TEST(BrowsersMayRenameTest, LeadingDotOrTrailingTildeOrDot) {
-  for (const char* yes : {".hidden.bmp", "noext.bmp.~", "a.bmp.", "."}) EXPECT_TRUE(BrowsersMayRename(yes)) << yes;
-  for (const char* no : {"song.mp3.bmp", "a~b.bmp", "x.bmp.mp3", ""}) EXPECT_FALSE(BrowsersMayRename(no)) << no;
 }
 
 }  // namespace
