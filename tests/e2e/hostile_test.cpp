@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include "container/layout.h"
+#include "container/names.h"
 #include "program.h"
 
 namespace e2e {
@@ -238,8 +239,7 @@ TEST_F(HostileTest, RandomBytes) {
       std::string tag(picture.data() + 55, picture.data() + record_end - 4);
       tag = tag.substr(0, tag.find('\0'));
       const std::uint32_t stated = container::LoadLittleEndian32(&picture[record_end - 4]);
-      const auto refused = [](unsigned char c) { return c == '/' || (c >= 0x01 && c <= 0x1F) || c == 0x7F; };
-      if (std::any_of(tag.begin(), tag.end(), refused)) {
+      if (!container::IsRestorableTag(tag)) {
         code = 3;
       } else if (tag.size() > 255 - std::string("r.bmp.").size()) {
         code = 2;  // the name is longer than the file system allows
