@@ -27,7 +27,6 @@ class MemoryFileSystem final : public platform::FileSystem {
     bool held_elsewhere = false;               ///< another process holds it open
     bool open = false;                         ///< this run holds it open
     std::optional<std::uint64_t> write_limit;  ///< writes past this length fail
-    bool out_of_memory_at_limit = false;       ///< ...by throwing std::bad_alloc
     bool fail_close = false;
     std::uint64_t modified = 0;  ///< counts writes: the double's modification time
     /// Another process rewrites the file with these bytes once this run has
