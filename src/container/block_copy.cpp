@@ -5,6 +5,7 @@
 #include <array>
 
 #include "container/layout.h"
+#include "platform/memory.h"
 
 namespace container {
 namespace {
@@ -28,11 +29,8 @@ constexpr std::size_t kBufferBlocks = 16;
 // measured. The data therefore starts at the target's offset modulo this.
 constexpr std::size_t kLineSize = 64;
 
-// The copy buffer is static, like the zero fill's block: once an output
-// exists, nothing may fail for want of memory, or a stage's failure would look
-// like a run that wrote nothing. One copy runs at a time.
-alignas(kLineSize) std::array<std::uint8_t, kBufferBlocks * kCopyBlockSize + kLineSize> copy_buffer;
 constexpr std::size_t kBufferSize = kBufferBlocks * kCopyBlockSize;
+static_assert(kBufferSize + kLineSize <= platform::kTransferBufferSize);
 
 // After a copy that failed part-way, cuts `target` back to the whole blocks
 // written since `start`, so a failed copy never leaves part of a block behind
@@ -49,9 +47,11 @@ void KeepWholeBlocks(platform::File& target, std::optional<std::uint64_t> start)
 
 }  // namespace
 
+void PrepareCopy() { static_cast<void>(platform::TransferBuffer()); }
+
 bool CopyBlocks(platform::File& source, platform::File& target, std::uint64_t count) {
   const std::optional<std::uint64_t> start = target.Position();
-  std::uint8_t* const buffer = copy_buffer.data() + (start ? *start % kLineSize : 0);
+  std::uint8_t* const buffer = platform::TransferBuffer() + (start ? *start % kLineSize : 0);
   while (count > 0) {
     const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(count, kBufferSize));
     const std::size_t got = source.ReadUpTo(buffer, wanted);

@@ -44,6 +44,7 @@ Outcome DecodePicture(platform::FileSystem& files, const std::string& argument) 
     return Failed(Result::kRecordFailed);
   }
 
+  PrepareCopy();
   std::optional<CreatedOutput> output = CreateOutput(files, argument, extension, *input);
   if (!output) return Failed(Result::kOutputUnavailable);
   // A picture that changed meanwhile may have given parts of two versions.

@@ -30,6 +30,7 @@ Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& env
       PlanPicture(parameters.parameters, stored_extension, static_cast<std::uint32_t>(*file_length));
   if (plan.fault != geometry::Fault::kNone) return Faulted(plan.fault);
 
+  PrepareCopy();
   std::optional<CreatedOutput> output = CreateOutput(files, argument, kPictureSuffix, *input);
   if (!output) return Failed(Result::kOutputUnavailable);
   platform::File& picture = *output->file;
