@@ -10,16 +10,17 @@
 namespace container {
 namespace {
 
-// Sixteen blocks are read with one request and written with one: on the
-// machines measured, a loop writing about 1 MiB at a time ran as fast as cp
-// or close to it, one writing each 61,440-byte block on its own up to twice
-// as long. Reading the sixteen blocks one request each cost nothing
-// measurable on one machine, but 1.20 to 1.28 times cp's time for a 256 MiB
-// file on a 2-core AMD EPYC under a paravirtualised hypervisor (Linux
-// 6.18), where one request per buffer-full took 1.03 to 1.11 times. A block
-// still reaches the output only whole: of a buffer-full the source cuts
-// short, the whole blocks are written and the cut one is not. 16 blocks keep
-// the resident set near 2 MiB; 8 or 32 were no faster, 64 were slower.
+// Sixteen blocks are read with one request and written with one. Measured
+// on 2-core AMD EPYC machines (Linux 6.18 under a paravirtualised
+// hypervisor, ext4): writing each 61,440-byte block on its own took up to
+// twice as long as writing about 1 MiB at a time. Reading the sixteen blocks
+// with a request each took 1.20 to 1.28 times cp's time for a 256 MiB file on
+// one such machine, against 1.03 to 1.11 times for one request per
+// buffer-full; on another the difference was lost in the noise. Buffers of 4
+// or 8 blocks took 1.4 to 1.5 times cp's time at 256 MiB where 16 took 1.15,
+// and 32 were no faster.
+// A block still reaches the output only whole: of a buffer-full the source
+// cuts short, the whole blocks are written and the cut one is not.
 constexpr std::size_t kBufferBlocks = 16;
 
 // The kernel copies a write into the page cache fastest when the bytes lie at
