@@ -38,6 +38,7 @@ Outcome DecodePicture(platform::FileSystem& files, const std::string& argument) 
   if (plan.result != Result::kSuccess) return Failed(plan.result);
 
   if (!input->Seek(plan.carried_offset)) return Failed(Result::kRecordFailed);
+  PrepareCopy();
   std::optional<CreatedOutput> output = CreateOutput(files, argument, plan.suffix, *input);
   if (!output) return Failed(Result::kOutputUnavailable);
   // A picture that changed meanwhile may have given parts of two versions.

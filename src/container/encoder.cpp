@@ -24,6 +24,7 @@ Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& env
   const PicturePlan plan = PlanPicture(shape, argument, file_length);
   if (plan.result != Result::kSuccess) return {plan.result, {}, plan.fault};
 
+  PrepareCopy();
   std::optional<CreatedOutput> output = CreateOutput(files, argument, kPictureSuffix, *input);
   if (!output) return Failed(Result::kOutputUnavailable);
   platform::File& picture = *output->file;

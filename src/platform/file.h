@@ -45,9 +45,24 @@ class File {
   [[nodiscard]] virtual std::optional<std::uint64_t> Length() = 0;
   /// The running position, or nothing when it cannot be queried.
   [[nodiscard]] virtual std::optional<std::uint64_t> Position() = 0;
+  /// Reads at most `size` bytes at the position in one request to the system,
+  /// which may deliver fewer; how many it read, 0 when the file ends or
+  /// reading fails (the position is then unspecified).
+  [[nodiscard]] virtual std::size_t ReadSome(void* data, std::size_t size) = 0;
+  /// Reads `size` bytes at the position, fewer only when the file ends or
+  /// reading fails first; how many it read.
+  [[nodiscard]] std::size_t ReadUpTo(void* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+      const std::size_t got = ReadSome(static_cast<char*>(data) + done, size - done);
+      if (got == 0) break;
+      done += got;
+    }
+    return done;
+  }
   /// Reads exactly `size` bytes at the position; false when the file ends first
   /// or reading fails (the position is then unspecified).
-  [[nodiscard]] virtual bool ReadExact(void* data, std::size_t size) = 0;
+  [[nodiscard]] bool ReadExact(void* data, std::size_t size) { return ReadUpTo(data, size) == size; }
   /// Writes all `size` bytes at the position; false on any failure.
   [[nodiscard]] virtual bool WriteAll(const void* data, std::size_t size) = 0;
   /// Moves the position to `position`; false when it cannot be moved.

@@ -73,16 +73,12 @@ class PosixFile final : public File {
     return static_cast<std::uint64_t>(at);
   }
 
-  bool ReadExact(void* data, std::size_t size) override {
-    auto* at = static_cast<char*>(data);
-    while (size > 0) {
-      ssize_t got = ::read(fd_, at, size);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      at += got;
-      size -= static_cast<std::size_t>(got);
+  std::size_t ReadSome(void* data, std::size_t size) override {
+    for (;;) {
+      const ssize_t got = ::read(fd_, data, size);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) return 0;
     }
-    return true;
   }
 
   bool WriteAll(const void* data, std::size_t size) override {

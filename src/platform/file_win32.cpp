@@ -75,16 +75,10 @@ class Win32File final : public File {
     return static_cast<std::uint64_t>(at.QuadPart);
   }
 
-  bool ReadExact(void* data, std::size_t size) override {
-    auto* at = static_cast<char*>(data);
-    while (size > 0) {
-      DWORD got = 0;
-      DWORD wanted = static_cast<DWORD>(std::min(size, kLargestTransfer));
-      if (!::ReadFile(handle_, at, wanted, &got, nullptr) || got == 0) return false;
-      at += got;
-      size -= got;
-    }
-    return true;
+  std::size_t ReadSome(void* data, std::size_t size) override {
+    DWORD got = 0;
+    const auto wanted = static_cast<DWORD>(std::min(size, kLargestTransfer));
+    return ::ReadFile(handle_, data, wanted, &got, nullptr) ? got : 0;
   }
 
   bool WriteAll(const void* data, std::size_t size) override {

@@ -22,16 +22,16 @@ class MemoryFile final : public platform::File {
   std::optional<std::uint64_t> Length() override { return node_->bytes.size(); }
   std::optional<std::uint64_t> Position() override { return position_; }
 
-  bool ReadExact(void* data, std::size_t size) override {
+  std::size_t ReadSome(void* data, std::size_t size) override {
     const std::size_t available = node_->bytes.size() > position_ ? node_->bytes.size() - position_ : 0;
-    const std::size_t taken = std::min(size, available);
+    const std::size_t taken = std::min({size, available, node_->read_piece});
     if (taken > 0) std::memcpy(data, node_->bytes.data() + position_, taken);
     position_ += taken;
     if (node_->rewritten_after_first_read) {
       node_->bytes = *std::exchange(node_->rewritten_after_first_read, std::nullopt);
       ++node_->modified;
     }
-    return taken == size;
+    return taken;
   }
 
   bool WriteAll(const void* data, std::size_t size) override {

@@ -28,6 +28,9 @@ class MemoryFileSystem final : public platform::FileSystem {
     bool open = false;                         ///< this run holds it open
     std::optional<std::uint64_t> write_limit;  ///< writes past this length fail
     bool fail_close = false;
+    /// Each read delivers at most this many bytes, as a pipe or a network
+    /// file system may.
+    std::size_t read_piece = SIZE_MAX;
     std::uint64_t modified = 0;  ///< counts writes: the double's modification time
     /// Another process rewrites the file with these bytes once this run has
     /// read from it.
