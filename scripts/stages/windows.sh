@@ -22,6 +22,21 @@ require i686-w64-mingw32-g++-posix g++-mingw-w64-i686-posix
 require wine wine
 # The 32-bit program runs in the same 64-bit prefix through wine's 32-bit loader.
 [ -x /usr/lib/wine/wine ] || { echo "FAIL: windows needs 32-bit wine: install wine32:i386 (scripts/setup.sh does)" >&2; exit 1; }
+# Some kernels run no 32-bit programs: wine's 32-bit loader then fails with
+# "Exec format error", and so does the `wine` command, which always starts
+# it. There the 64-bit program runs through wine64 (a `wine` of the stage's
+# own comes first on the PATH), and the 32-bit one is built, checked and
+# packed, but not run.
+runs_32bit=yes
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  runs_32bit=no
+  mkdir -p build/windows/bin
+  printf '#!/bin/sh\nWINELOADER=/usr/lib/wine/wine64 exec /usr/lib/wine/wine64 "$@"\n' >build/windows/bin/wine
+  chmod +x build/windows/bin/wine
+  export PATH=$PWD/build/windows/bin:$PATH
+  echo "--- windows: NOT RUN: this kernel runs no 32-bit programs (/usr/lib/wine/wine: Exec format error), so the" \
+    "32-bit program's tests under wine and its batch examples are skipped; its import and notices checks still run"
+fi
 require localedef locales
 require Xvfb xvfb
 
@@ -67,6 +82,13 @@ boot_wine() {
 step boot_wine
 
 for preset in "${presets[@]}"; do
+  if [ "$preset" = windows32 ] && [ "$runs_32bit" = no ]; then
+    # ctest would start every test program to list its cases: the checks
+    # that need no wine run on their own.
+    step bash tests/windows/check_imports.sh i686-w64-mingw32-objdump build/windows32/varnhold.exe
+    step scripts/check-notices.sh varnhold.exe build/windows32/varnhold.map
+    continue
+  fi
   step ctest --preset "$preset"
   step bash tests/batch/run_examples.sh "build/$preset/varnhold.exe"
 done
@@ -83,10 +105,17 @@ cmake -E tar tf "$zip"
 unpacked=build/windows/packages/unpacked
 rm -rf "$unpacked" && mkdir -p "$unpacked"
 (cd "$unpacked" && cmake -E tar xf "../$(basename "$zip")")
-for name in "${windows_download[@]%%=*}" README.txt LICENSE.txt CHANGELOG.md examples/{capture,drop,open,shape}.bat; do
+for name in "${windows_download[@]%%=*}" README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt CHANGELOG.md \
+  examples/{capture,drop,open,shape}.bat; do
   [ -f "$unpacked/$name" ] || { echo "FAIL: windows: $name missing from the zip" >&2; exit 1; }
 done
-for text in README.txt LICENSE.txt examples/open.bat; do
+for text in README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt examples/open.bat; do
   grep -qv $'\r$' "$unpacked/$text" && { echo "FAIL: windows: $text has a line without CR LF" >&2; exit 1; }
+done
+# The version the zip's name and each program's version resource state.
+release_version_is "$version" "$(basename "$zip")"
+for program in "${windows_download[@]%%=*}"; do
+  [[ $program == *.exe ]] || continue
+  release_version_is "$(strings -el "$unpacked/$program" | sed -n '/^ProductVersion$/{n;p;q}')" "$program"
 done
 echo "--- windows: all passed"
