@@ -29,8 +29,8 @@ import time
 
 MiB = 1024 * 1024
 TIME = "/usr/bin/time"
-# The program reads 61,440-byte blocks and writes them 16 at a time (the copy
-# buffer in src/container/block_copy.cpp); dd copies with that write size.
+# The program reads and writes sixteen 61,440-byte blocks at a time (the copy
+# buffer in src/container/block_copy.cpp); dd copies with that size.
 DD_BLOCK = 16 * 61_440
 
 

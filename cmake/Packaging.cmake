@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
-# Installation and packages: the program, its manual page, its licence and
-# changelog, as a .deb on Linux. The Windows download is made by
-# scripts/windows-zip.sh from the built programs.
+# Installation and packages: the program and its manual page, and as a .deb
+# on Linux also its copyright file, changelog and browser page. The Windows
+# download is made by scripts/windows-zip.sh from the built programs.
 include(GNUInstallDirs)
 
 set(VARNHOLD_MAINTAINER "The Varnhold authors <no-public-address@varnhold.invalid>")
@@ -9,6 +9,8 @@ set(VARNHOLD_MAINTAINER "The Varnhold authors <no-public-address@varnhold.invali
 install(TARGETS varnhold RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME LICENSE.txt)
+  install(FILES ${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES DESTINATION ${CMAKE_INSTALL_DOCDIR}
+          RENAME THIRD-PARTY-NOTICES.txt)
   install(FILES ${PROJECT_SOURCE_DIR}/CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   return()
 endif()
@@ -19,53 +21,49 @@ install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comme
                               --strip-unneeded \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/varnhold\"
                               COMMAND_ERROR_IS_FATAL ANY)")
 
-# Debian installs manual pages and changelogs compressed; -n keeps the name and
-# time out of the gzip header, so the package is the same on every build.
+# Debian installs manual pages compressed; -n keeps the name and time out of
+# the gzip header, so the package is the same on every build.
 set(VARNHOLD_MAN_PAGE ${PROJECT_BINARY_DIR}/varnhold.1.gz)
-set(VARNHOLD_CHANGELOG ${PROJECT_BINARY_DIR}/changelog.gz)
 add_custom_command(OUTPUT ${VARNHOLD_MAN_PAGE}
                    COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${PROJECT_SOURCE_DIR}/docs/varnhold.1
                            ${VARNHOLD_MAN_PAGE}
                    DEPENDS ${PROJECT_SOURCE_DIR}/docs/varnhold.1
                    VERBATIM)
-add_custom_command(OUTPUT ${VARNHOLD_CHANGELOG}
-                   COMMAND sh -c "sh \"$1\" \"$2\" \"$3\" | gzip -9n > \"$4\"" sh
-                           ${PROJECT_SOURCE_DIR}/cmake/debian/changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-                           ${VARNHOLD_MAINTAINER} ${VARNHOLD_CHANGELOG}
-                   DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
-                   VERBATIM)
-add_custom_target(package_docs ALL DEPENDS ${VARNHOLD_MAN_PAGE} ${VARNHOLD_CHANGELOG})
-
-# The copyright file in Debian's machine-readable form, around the text of
-# LICENSE (Debian names the MIT licence "Expat").
-file(READ ${PROJECT_SOURCE_DIR}/LICENSE VARNHOLD_LICENSE)
-string(REGEX REPLACE "^.*Copyright \\(c\\) ([^\n]*)\n\n" "" VARNHOLD_LICENSE_TERMS "${VARNHOLD_LICENSE}")
-string(REGEX MATCH "Copyright \\(c\\) [^\n]*" VARNHOLD_COPYRIGHT_LINE "${VARNHOLD_LICENSE}")
-string(REPLACE "Copyright (c) " "" VARNHOLD_COPYRIGHT_HOLDER "${VARNHOLD_COPYRIGHT_LINE}")
-string(STRIP "${VARNHOLD_LICENSE_TERMS}" VARNHOLD_LICENSE_TERMS)
-string(REPLACE "\n\n" "\n.\n" VARNHOLD_LICENSE_TERMS "${VARNHOLD_LICENSE_TERMS}")
-string(REPLACE "\n" "\n " VARNHOLD_LICENSE_TERMS "${VARNHOLD_LICENSE_TERMS}")
-file(WRITE ${PROJECT_BINARY_DIR}/copyright
-     "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
-Upstream-Name: varnhold
-Upstream-Contact: ${VARNHOLD_MAINTAINER}
-
-Files: *
-Copyright: ${VARNHOLD_COPYRIGHT_HOLDER}
-License: Expat
- ${VARNHOLD_LICENSE_TERMS}
-")
-
 install(FILES ${VARNHOLD_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${PROJECT_BINARY_DIR}/copyright ${VARNHOLD_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
-        RENAME varnhold)
 
-# The browser page, built by the web preset (build/web/varnhold.html), goes
-# under share/varnhold in the .deb; a build that is not given one installs none.
-set(VARNHOLD_WEB_PAGE "" CACHE FILEPATH "The browser page to install (build/web/varnhold.html from the web preset)")
-if(VARNHOLD_WEB_PAGE)
-  install(FILES ${VARNHOLD_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/varnhold)
+# What only the .deb holds (scripts/build-deb.sh turns it on): the copyright
+# file, the changelog, lintian's overrides and the browser page.
+option(VARNHOLD_DEBIAN_PACKAGE "Install the files of the .deb beside the program and its manual page" OFF)
+set(VARNHOLD_WEB_PAGE "" CACHE FILEPATH "The browser page the .deb carries (build/web/varnhold.html from the web preset)")
+if(NOT VARNHOLD_DEBIAN_PACKAGE)
+  add_custom_target(package_docs ALL DEPENDS ${VARNHOLD_MAN_PAGE})
+else()
+  # The copyright file names, for each packaged file that carries third-party
+  # code, the components THIRD-PARTY-NOTICES lists for it.
+  set(VARNHOLD_PACKAGED_FILES usr/bin/varnhold=/usr/bin/varnhold)
+  if(VARNHOLD_WEB_PAGE)
+    install(FILES ${VARNHOLD_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/varnhold)
+    list(APPEND VARNHOLD_PACKAGED_FILES usr/share/varnhold/varnhold.html=varnhold.html)
+  endif()
+  set(VARNHOLD_CHANGELOG ${PROJECT_BINARY_DIR}/changelog.gz)
+  set(VARNHOLD_COPYRIGHT ${PROJECT_BINARY_DIR}/copyright)
+  add_custom_command(OUTPUT ${VARNHOLD_CHANGELOG}
+                     COMMAND sh -c "sh \"$1\" \"$2\" \"$3\" | gzip -9n > \"$4\"" sh
+                             ${PROJECT_SOURCE_DIR}/cmake/debian/changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+                             ${VARNHOLD_MAINTAINER} ${VARNHOLD_CHANGELOG}
+                     DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog.sh ${PROJECT_SOURCE_DIR}/CHANGELOG.md
+                     VERBATIM)
+  add_custom_command(OUTPUT ${VARNHOLD_COPYRIGHT}
+                     COMMAND sh -c "out=$1; shift; sh \"$@\" > \"$out\"" sh ${VARNHOLD_COPYRIGHT}
+                             ${PROJECT_SOURCE_DIR}/cmake/debian/copyright.sh ${PROJECT_SOURCE_DIR}/LICENSE
+                             ${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES ${VARNHOLD_MAINTAINER} ${VARNHOLD_PACKAGED_FILES}
+                     DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/copyright.sh ${PROJECT_SOURCE_DIR}/LICENSE
+                             ${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES
+                     VERBATIM)
+  add_custom_target(package_docs ALL DEPENDS ${VARNHOLD_MAN_PAGE} ${VARNHOLD_CHANGELOG} ${VARNHOLD_COPYRIGHT})
+  install(FILES ${VARNHOLD_COPYRIGHT} ${VARNHOLD_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME varnhold)
 endif()
 
 set(CPACK_PACKAGE_NAME varnhold)

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The decoder against arbitrary picture bytes. The expected outcome is worked
-// out here from the record layout directly, not through the decoder's own
-// helpers, so a mistake in one is not repeated in the other.
+// out here from the header and record layout directly, not through the
+// decisions the decoder calls, so a mistake in one is not repeated in the
+// other; only the tag rule, IsRestorableTag, is shared.
 #include <algorithm>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -31,21 +33,44 @@ struct Expected {
   Bytes output;        // what the output holds when one is left
 };
 
+std::uint32_t Field(const Bytes& bytes, std::size_t at, std::size_t size) {
+  std::uint32_t value = 0;
+  for (std::size_t i = size; i-- > 0;) value = value << 8 | bytes[at + i];
+  return value;
+}
+
+// Where the record starts: after 54 bytes, unless a bitmap header of a known
+// version says where the pixels start; nothing when the header states pixels
+// laid out otherwise than the program writes them.
+std::optional<std::size_t> RecordOffset(const Bytes& picture) {
+  if (picture.size() < 18 || picture[0] != 'B' || picture[1] != 'M') return kHeader;
+  const std::uint32_t information = Field(picture, 14, 4);
+  if (information != 40 && information != 52 && information != 56 && information != 108 && information != 124) {
+    return kHeader;
+  }
+  if (picture.size() < 14 + information) return std::nullopt;
+  const std::uint32_t width = Field(picture, 18, 4), height = Field(picture, 22, 4);
+  const bool sides = width >= 1 && width <= 0x7FFFFFFF && height >= 1 && height <= 0x7FFFFFFF;
+  const bool pixels = Field(picture, 26, 2) == 1 && Field(picture, 28, 2) == 24 && Field(picture, 30, 4) == 0;
+  const std::uint32_t offset = Field(picture, 10, 4);
+  if (!sides || !pixels || offset < 14 + information) return std::nullopt;
+  return offset;
+}
+
 Expected ExpectedDecoding(const Bytes& picture) {
   Expected expected;
-  if (picture.size() < kHeader + 1) return expected;
-  const std::size_t tag_length = picture[kHeader];
-  const std::size_t record_end = kHeader + 1 + tag_length + 4;
-  if (picture.size() < record_end) return expected;
+  const std::optional<std::size_t> offset = RecordOffset(picture);
+  if (!offset || picture.size() < *offset + 1) return expected;
+  const std::size_t tag_length = picture[*offset];
+  const std::size_t record_end = *offset + 1 + tag_length + 4;
+  if (tag_length == 0 || picture.size() < record_end) return expected;
 
-  std::string tag(picture.data() + kHeader + 1, picture.data() + kHeader + 1 + tag_length);
+  std::string tag(picture.data() + *offset + 1, picture.data() + *offset + 1 + tag_length);
   tag = tag.substr(0, tag.find('\0'));
   if (!container::IsRestorableTag(tag)) return expected;
   expected.suffix = "." + tag;
 
-  const std::uint8_t* field = &picture[record_end - 4];
-  const std::uint64_t stated = std::uint64_t{field[0]} | std::uint64_t{field[1]} << 8 | std::uint64_t{field[2]} << 16 |
-                               std::uint64_t{field[3]} << 24;
+  const std::uint64_t stated = Field(picture, record_end - 4, 4);
   const std::size_t present = picture.size() - record_end;
   // A short picture keeps only the whole blocks before the shortfall.
   const std::size_t copied = stated <= present ? static_cast<std::size_t>(stated) : present / kBlock * kBlock;

@@ -9,7 +9,6 @@
 
 #include "container/layout.h"
 #include "container/names.h"
-#include "driver/naming.h"
 #include "driver/run.h"
 #include "fuzz/checks.h"
 #include "testing/memory_console.h"
@@ -42,7 +41,7 @@ std::string CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
   // end up in the stored tag), the two settings, then the file.
   std::string name = TakePiece(data, size);
   std::replace(name.begin(), name.end(), '\0', '_');
-  if (name.empty() || driver::IsPictureExtension(driver::ExtensionOf(name))) name += "x";
+  if (name.empty() || container::IsPictureExtension(container::ExtensionOf(name))) name += "x";
   const std::string divisor = TakePiece(data, size);
   const std::string fraction = TakePiece(data, size);
   const Bytes content(data, data + size);
@@ -87,11 +86,9 @@ std::string CheckRoundTrip(const std::uint8_t* data, std::size_t size) {
 
   console.out.clear();
   const int decoded = driver::Run({picture}, {files, console, environment});
-  const std::string extension = driver::ExtensionOf(name);
-  // An extension whose dot lay in a folder name, or that holds a control
-  // byte, is stored as no extension.
-  const bool usable = !extension.empty() && container::IsRestorableTag(extension);
-  const std::string suffix = usable ? extension : container::kNoExtensionMarker;
+  // An extension whose dot lay in a folder name, or that holds a separator or
+  // a control character, is stored as no extension.
+  const std::string suffix = container::StoredExtension(container::ExtensionOf(name));
   if (decoded != 0 || console.out != suffix) {
     problems << "decoding ended with " << decoded << " \"" << console.out << "\", expected \"" << suffix << "\"; ";
   }

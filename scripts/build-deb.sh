@@ -4,7 +4,8 @@
 # with dpkg-buildflags' hardening flags (PIE, bind-now, fortify, stack
 # protector), Depends from dpkg-shlibdeps, file dates from SOURCE_DATE_EPOCH
 # (the last commit's time unless set). The package carries the browser page,
-# built here by the web preset. No tests are built.
+# built here by the web preset. No tests are built. `scripts/setup.sh deb`
+# installs the Debian packages this needs.
 #   build-deb.sh BUILD_DIR     the package lands in BUILD_DIR/packages/
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,7 +30,7 @@ ldflags=$(dpkg-buildflags --get LDFLAGS)
 step cmake --preset web >/dev/null
 step cmake --build --preset web
 step cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=None -DVARNHOLD_BUILD_TESTS=OFF \
-  -DCMAKE_INSTALL_PREFIX=/usr "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" \
+  -DCMAKE_INSTALL_PREFIX=/usr -DVARNHOLD_DEBIAN_PACKAGE=ON "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags" \
   "-DVARNHOLD_WEB_PAGE=$PWD/build/web/varnhold.html"
 step cmake --build "$build"
 rm -rf "$build/packages"

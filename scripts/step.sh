@@ -42,3 +42,17 @@ package_holds() {
 # scripts/windows-zip.sh, FILE relative to the repository's root.
 windows_download=(varnhold.exe=build/windows32/varnhold.exe varnhold-x64.exe=build/windows/varnhold.exe
   varnhold.html=build/web/varnhold.html)
+
+# `release_version_is VERSION WHAT` fails the stage unless VERSION, which WHAT
+# (a package, a program) states, is the project's version in CMakeLists.txt
+# and the newest release in CHANGELOG.md.
+release_version_is() {
+  local project changelog
+  project=$(sed -n 's/^project(varnhold VERSION \([^ ]*\) .*/\1/p' CMakeLists.txt)
+  changelog=$(sed -n 's/^## \([0-9][^ ]*\) (.*/\1/p' CHANGELOG.md | head -n 1)
+  if [ -z "$1" ] || [ "$1" != "$project" ] || [ "$1" != "$changelog" ]; then
+    echo "FAIL: ${STAGE}: $2 states version '$1', CMakeLists.txt $project, CHANGELOG.md's newest release $changelog" >&2
+    exit 1
+  fi
+  echo "$2 states version $1, as CMakeLists.txt and CHANGELOG.md do"
+}

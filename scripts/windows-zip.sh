@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Makes the Windows download: a .zip holding, at its top, each program given
-# (stripped), README.txt (the manual page as plain text), LICENSE.txt and
-# CHANGELOG.md, and the example batch files under examples/, every text file
+# (stripped), README.txt (the manual page as plain text, as it reads for
+# Windows), LICENSE.txt, THIRD-PARTY-NOTICES.txt and CHANGELOG.md, and the
+# example batch files under examples/, every text file
 # with CR LF line ends. Entries are sorted and dated SOURCE_DATE_EPOCH (the
 # last commit's time unless set), so the same inputs give the same bytes.
 #   windows-zip.sh OUTPUT.zip NAME=FILE...
@@ -32,11 +33,13 @@ for item in "$@"; do
     *) cp "$file" "$top/$name" ;;
   esac
 done
-# -cbou: plain letters, no overstrike, so Notepad shows the text as it is.
-groff -man -Tascii -P-cbou -rLL=78n -rHY=0 docs/varnhold.1 >"$top/README.unix"
+# -cbou: plain letters, no overstrike, so Notepad shows the text as it is;
+# -rW1: the page's Windows reading.
+groff -man -Tascii -P-cbou -rLL=78n -rHY=0 -rW1 docs/varnhold.1 >"$top/README.unix"
 with_crlf "$top/README.unix" "$top/README.txt"
 rm "$top/README.unix"
 with_crlf LICENSE "$top/LICENSE.txt"
+with_crlf THIRD-PARTY-NOTICES "$top/THIRD-PARTY-NOTICES.txt"
 with_crlf CHANGELOG.md "$top/CHANGELOG.md"
 mkdir "$top/examples"
 for script in tests/batch/*.bat; do

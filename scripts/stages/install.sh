@@ -2,8 +2,11 @@
 # SPDX-License-Identifier: MIT
 # Install stage: the .deb as a distribution builds it must pass lintian
 # --pedantic without an error or a warning (info tags fixed, or overridden
-# with a reason), install into a throwaway root with the browser page, round-trip
-# a file there, and carry a manual page that renders cleanly.
+# with a reason), state the project's version, install into a throwaway root
+# with the browser page, round-trip a file there, and carry a manual page that
+# renders cleanly. The portable program (the release build) must need no glibc
+# newer than its floor. Every library linked into either program must be
+# listed in THIRD-PARTY-NOTICES.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -18,6 +21,12 @@ step scripts/build-deb.sh "$build"
 deb=$(echo "$build"/packages/varnhold_*.deb)
 # lintian warns that it runs as root, on stderr; its findings go to stdout.
 step lintian --pedantic --info --display-experimental --fail-on error,warning "$deb"
+release_version_is "$(dpkg-deb -f "$deb" Version)" "$(basename "$deb")"
+step scripts/check-notices.sh /usr/bin/varnhold "$build/varnhold.map"
+
+step cmake --workflow --preset release
+step bash tests/portable/check_glibc.sh build/release/varnhold
+step scripts/check-notices.sh varnhold build/release/varnhold.map
 
 root=$(mktemp -d "${TMPDIR:-/tmp}/varnhold-root-XXXXXX")
 trap 'rm -rf "$root"' EXIT

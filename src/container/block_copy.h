@@ -8,6 +8,10 @@
 
 namespace container {
 
+/// Makes the copy's memory ready; called before any output exists, so that
+/// once one exists no copy can fail for want of memory.
+void PrepareCopy();
+
 /// Copies exactly `count` bytes from `source`'s position to `target`'s, in
 /// whole blocks of at most `kCopyBlockSize` bytes: a block the source cannot
 /// supply whole is not written, and one the target takes only in part is cut

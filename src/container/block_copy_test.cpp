@@ -21,19 +21,25 @@ class BlockCopyTest : public ::testing::Test {
 // refill as well as the first fill.
 constexpr std::size_t kMany = 40 * kCopyBlockSize;
 
+// Sources that deliver a buffer-full in one read, and ones that deliver it in
+// pieces that end inside blocks, as a pipe or a network file system may.
+constexpr std::size_t kReadPieces[] = {SIZE_MAX, 1000};
+
 TEST_F(BlockCopyTest, CopiesExactlyTheCountFromThePosition) {
   const auto source_bytes = Pattern(kMany + 17);
   for (std::size_t count : {std::size_t{2} * kCopyBlockSize + 3, kMany + 3}) {
-    SCOPED_TRACE(count);
-    files_.AddFile("in", source_bytes);
-    files_.AddFile("out");
-    auto in = files_.OpenForReading("in");
-    auto out = files_.OpenForWriting("out", *in).file;
-    std::uint8_t skipped[5];
-    ASSERT_TRUE(in->ReadExact(skipped, 5));
-    ASSERT_TRUE(CopyBlocks(*in, *out, count));
-    std::vector<std::uint8_t> expected(source_bytes.begin() + 5, source_bytes.begin() + 5 + count);
-    EXPECT_EQ(*files_.Contents("out"), expected);
+    for (std::size_t piece : kReadPieces) {
+      SCOPED_TRACE(testing::Message() << count << " in pieces of " << piece);
+      files_.AddFile("in", source_bytes).read_piece = piece;
+      files_.AddFile("out");
+      auto in = files_.OpenForReading("in");
+      auto out = files_.OpenForWriting("out", *in).file;
+      std::uint8_t skipped[5];
+      ASSERT_TRUE(in->ReadExact(skipped, 5));
+      ASSERT_TRUE(CopyBlocks(*in, *out, count));
+      std::vector<std::uint8_t> expected(source_bytes.begin() + 5, source_bytes.begin() + 5 + count);
+      EXPECT_EQ(*files_.Contents("out"), expected);
+    }
   }
 }
 

@@ -10,9 +10,9 @@
 namespace container {
 
 /// Restores the file carried by the picture named `argument` beside it, as
-/// `argument + "." + tag`. Nothing in the header is checked; a tag that would
-/// name a file in another folder is refused as a record failure. A tag that
-/// is not UTF-8 is read in the system's ANSI code page.
+/// `argument + "." + tag`. Where the record starts, and which pictures and
+/// tags are refused, is LocateRecord's and ReadRecord's rule; a tag that is
+/// not UTF-8 is read in the system's ANSI code page.
 [[nodiscard]] Outcome DecodePicture(platform::FileSystem& files, const std::string& argument);
 
 }  // namespace container

@@ -11,11 +11,11 @@
 namespace container {
 
 /// Packs the file named `argument` into a picture container named
-/// `argument + ".bmp"`, storing `extension` ("." and up to 254 bytes, or
-/// empty) so the decoder can name the restored file. The picture's shape comes
-/// from the geometry parameters in `environment`.
+/// `argument + ".bmp"`, storing its extension so the decoder can name the
+/// restored file. The picture's shape comes from the geometry parameters in
+/// `environment`.
 [[nodiscard]] Outcome EncodeFile(platform::FileSystem& files, const platform::Environment& environment,
-                                 const std::string& argument, const std::string& extension);
+                                 const std::string& argument);
 
 }  // namespace container
 

@@ -53,12 +53,14 @@ constexpr std::uint64_t RecordLength(std::size_t tag_length, std::uint64_t file_
   return kTagLengthSize + tag_length + kFileLengthSize + file_length;
 }
 
-/// Bytes in front of the carried file when the tag is `tag_length` bytes long.
-constexpr std::size_t RecordStartLength(std::size_t tag_length) {
-  return kHeaderSize + kTagLengthSize + tag_length + kFileLengthSize;
-}
-/// The most bytes a picture can hold in front of the carried file.
-inline constexpr std::size_t kLongestRecordStart = RecordStartLength(255);
+/// The most bytes of a record in front of the carried file: the tag length,
+/// the longest tag and the file length.
+inline constexpr std::size_t kLongestRecordStart = kTagLengthSize + 255 + kFileLengthSize;
+
+/// Bytes of a bitmap's file header, in front of its information header.
+inline constexpr std::size_t kFileHeaderSize = 14;
+/// The file header and the longest information header (version 5) together.
+inline constexpr std::size_t kLongestHeaders = kFileHeaderSize + 124;
 
 /// The 54-byte header of a W x H container. Sizes use 32-bit arithmetic,
 /// which is exact whenever `geometry::HeaderCanDescribe(width, height)`.

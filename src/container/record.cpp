@@ -1,83 +1,135 @@
 // SPDX-License-Identifier: MIT
 #include "container/record.h"
 
+#include <algorithm>
+
 #include "container/layout.h"
 #include "container/names.h"
+#include "container/utf8.h"
 #include "geometry/dimensions.h"
+#include "geometry/parameters.h"
 
 namespace container {
 namespace {
 
-// The length of the UTF-8 sequence a lead byte starts; 0 for a byte that
-// never starts one (continuation bytes, and C0, C1, F5 to FF).
-std::size_t SequenceLength(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  return 0;
+// The information header's versions: 40 bytes (Windows 3), 52 and 56 (with
+// colour masks), 108 (version 4) and 124 (version 5). All begin alike.
+constexpr std::uint32_t kInformationHeaderSizes[] = {40, 52, 56, 108, 124};
+
+std::uint16_t LoadLittleEndian16(const std::uint8_t* in) { return static_cast<std::uint16_t>(in[0] | in[1] << 8); }
+
+// A plan that makes nothing: `result` says why.
+PicturePlan NoPicture(Result result, geometry::Fault fault = geometry::Fault::kNone) {
+  PicturePlan plan;
+  plan.result = result;
+  plan.fault = fault;
+  return plan;
+}
+
+RestorePlan NoRestore(Result result) {
+  RestorePlan plan;
+  plan.result = result;
+  return plan;
 }
 
 }  // namespace
 
-// A dot that lay in a folder name gives an "extension" with a separator in
-// it; that, or a control byte, could never be restored beside the picture, so
-// such files are stored as having none.
-std::string StoredExtension(std::string_view extension) {
-  if (extension.empty() || !IsRestorableTag(extension)) return kNoExtensionMarker;
-  return std::string(extension);
-}
+PicturePlan PlanPicture(const geometry::ParametersResult& shape, std::string_view input_name,
+                        std::optional<std::uint64_t> input_length) {
+  if (shape.fault != geometry::Fault::kNone) return NoPicture(Result::kArithmeticFault, shape.fault);
+  if (!input_length || *input_length > kMaxCarriedLength) return NoPicture(Result::kInputUnavailable);
 
-PicturePlan PlanPicture(const geometry::Parameters& parameters, std::string_view stored_extension,
-                        std::uint32_t file_length) {
-  PicturePlan plan;
-  const std::string_view tag = stored_extension.substr(1);
-  const std::uint64_t record_length = RecordLength(tag.size(), file_length);
+  const std::string tag = StoredExtension(ExtensionOf(input_name)).substr(1);
+  const std::uint64_t record_length = RecordLength(tag.size(), *input_length);
   const auto pixels = static_cast<std::uint32_t>((record_length + 2) / 3);
-  const geometry::GeometryResult geometry = geometry::ChooseGeometry(pixels, parameters.divisor, parameters.fraction);
-  if (geometry.fault != geometry::Fault::kNone) {
-    plan.fault = geometry.fault;
-    return plan;
-  }
+  const geometry::GeometryResult geometry =
+      geometry::ChooseGeometry(pixels, shape.parameters.divisor, shape.parameters.fraction);
+  if (geometry.fault != geometry::Fault::kNone) return NoPicture(Result::kArithmeticFault, geometry.fault);
+
+  PicturePlan plan;
   const auto [width, height] = geometry.dimensions;
   plan.fill_length = 3ull * width * height - record_length;
-
   const auto header = BuildHeader(width, height);
   plan.record_start.assign(header.begin(), header.end());
   plan.record_start.push_back(static_cast<std::uint8_t>(tag.size()));
   plan.record_start.insert(plan.record_start.end(), tag.begin(), tag.end());
   plan.record_start.resize(plan.record_start.size() + kFileLengthSize);
-  StoreLittleEndian32(&plan.record_start[plan.record_start.size() - kFileLengthSize], file_length);
+  StoreLittleEndian32(&plan.record_start[plan.record_start.size() - kFileLengthSize],
+                      static_cast<std::uint32_t>(*input_length));
   return plan;
 }
 
-std::optional<RecordStart> ParseRecordStart(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() <= kHeaderSize) return std::nullopt;
-  const std::size_t tag_length = bytes[kHeaderSize];
-  const std::size_t length = RecordStartLength(tag_length);
-  if (bytes.size() < length) return std::nullopt;
-  const auto* tag = reinterpret_cast<const char*>(&bytes[kHeaderSize + kTagLengthSize]);
-  const std::string_view stored(tag, tag_length);
-  return RecordStart{std::string(stored.substr(0, stored.find('\0'))),
-                     LoadLittleEndian32(&bytes[length - kFileLengthSize]), length};
+// Pictures from other tools carry headers of several versions, and a bitmap
+// whose pixels start elsewhere than at 54 still holds the record where its
+// pixels start. A header that is no bitmap header at all is not looked at:
+// a picture whose header was damaged still gives its file back.
+RecordPlace LocateRecord(std::span<const std::uint8_t> head, std::optional<std::uint64_t> picture_length) {
+  if (!picture_length) return {Result::kInputUnavailable, 0, 0};
+  std::uint64_t offset = kHeaderSize;
+  const std::uint32_t information_size = head.size() >= 18 ? LoadLittleEndian32(&head[14]) : 0;
+  const bool bitmap_header =
+      head.size() >= 18 && head[0] == 'B' && head[1] == 'M' &&
+      std::count(std::begin(kInformationHeaderSizes), std::end(kInformationHeaderSizes), information_size) > 0;
+  if (bitmap_header) {
+    const std::size_t headers_end = kFileHeaderSize + information_size;
+    if (head.size() < headers_end) return {Result::kRecordFailed, 0, 0};
+    // Bottom-up rows of three bytes a pixel, as the program writes them; any
+    // other layout gives the record's bytes in another order, or not at all.
+    const bool positive_sides = static_cast<std::int32_t>(LoadLittleEndian32(&head[18])) > 0 &&
+                                static_cast<std::int32_t>(LoadLittleEndian32(&head[22])) > 0;
+    const bool three_bytes_a_pixel =
+        LoadLittleEndian16(&head[26]) == 1 && LoadLittleEndian16(&head[28]) == 24 && LoadLittleEndian32(&head[30]) == 0;
+    offset = LoadLittleEndian32(&head[10]);
+    if (!positive_sides || !three_bytes_a_pixel || offset < headers_end) return {Result::kRecordFailed, 0, 0};
+  }
+  if (offset >= *picture_length) return {Result::kRecordFailed, 0, 0};
+  return {Result::kSuccess, offset, std::min<std::uint64_t>(*picture_length, offset + kLongestRecordStart)};
 }
 
-bool IsUtf8(std::string_view bytes) {
-  constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  for (std::size_t i = 0; i < bytes.size();) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    const std::size_t length = SequenceLength(lead);
-    if (length == 0 || bytes.size() - i < length) return false;
-    std::uint32_t code = length == 1 ? lead : lead & (0x7Fu >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = code << 6 | (next & 0x3Fu);
-    }
-    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += length;
+RestorePlan ReadRecord(std::span<const std::uint8_t> record, std::uint64_t record_offset,
+                       const NameFromAnsi& from_ansi) {
+  // The container never holds an empty tag; a bitmap whose first pixels are
+  // black starts with one, and is no picture of a file.
+  if (record.empty() || record[0] == 0) return NoRestore(Result::kRecordFailed);
+  const std::size_t tag_length = record[0];
+  const std::size_t length = kTagLengthSize + tag_length + kFileLengthSize;
+  if (record.size() < length) return NoRestore(Result::kRecordFailed);
+  const std::string_view stored(reinterpret_cast<const char*>(&record[kTagLengthSize]), tag_length);
+  const std::string_view tag = stored.substr(0, stored.find('\0'));
+  // Tags are stored as UTF-8; one that is not was written by a tool that kept
+  // names in a Windows ANSI code page, and means the name read in it.
+  const std::string name = IsUtf8(tag) ? std::string(tag) : from_ansi(tag);
+  // The output name is the picture's name plus the tag, so a separator in the
+  // tag would reach into another folder, and a control character would reach
+  // the name and the terminal that is shown the suffix.
+  if (!IsRestorableTag(name)) return NoRestore(Result::kRecordFailed);
+  RestorePlan plan;
+  plan.suffix = "." + name;
+  plan.carried_offset = record_offset + length;
+  plan.carried_length = LoadLittleEndian32(&record[length - kFileLengthSize]);
+  return plan;
+}
+
+PicturePlan PlanSavedPicture(const platform::Environment& settings, std::string_view input_name,
+                             std::optional<std::uint64_t> input_length) {
+  PicturePlan plan = PlanPicture(geometry::ReadGeometryParameters(settings), input_name, input_length);
+  if (plan.result != Result::kSuccess) return plan;
+  plan.saved_name = std::string(input_name) + kPictureSuffix;
+  if (plan.saved_name.size() > kLongestName) return NoPicture(Result::kOutputUnavailable);
+  return plan;
+}
+
+RestorePlan ReadSavedRecord(std::span<const std::uint8_t> record, std::uint64_t record_offset,
+                            std::string_view picture_name, std::optional<std::uint64_t> picture_length) {
+  if (!picture_length) return NoRestore(Result::kInputUnavailable);
+  RestorePlan plan = ReadRecord(record, record_offset, Utf8FromWindows1251);
+  if (plan.result != Result::kSuccess) return plan;
+  plan.saved_name = std::string(picture_name) + plan.suffix;
+  if (plan.saved_name.size() > kLongestName) return NoRestore(Result::kOutputUnavailable);
+  if (*picture_length < plan.carried_offset || *picture_length - plan.carried_offset < plan.carried_length) {
+    return NoRestore(Result::kCopyFailed);
   }
-  return true;
+  return plan;
 }
 
 }  // namespace container

@@ -6,9 +6,9 @@
 
 #include "container/decoder.h"
 #include "container/encoder.h"
+#include "container/names.h"
 #include "driver/exit_code.h"
 #include "driver/fault_text.h"
-#include "driver/naming.h"
 #include "driver/usage_text.h"
 
 namespace driver {
@@ -60,10 +60,9 @@ int Run(const std::vector<std::string>& arguments, const System& system) {
   }
 
   try {
-    const std::string extension = ExtensionOf(argument);
-    container::Outcome outcome = IsPictureExtension(extension)
+    container::Outcome outcome = container::IsPictureExtension(container::ExtensionOf(argument))
                                      ? container::DecodePicture(system.files, argument)
-                                     : container::EncodeFile(system.files, system.environment, argument, extension);
+                                     : container::EncodeFile(system.files, system.environment, argument);
     return Report(outcome, system.console);
   } catch (const std::bad_alloc&) {
     return FailGenerically(system.console, "out of memory");

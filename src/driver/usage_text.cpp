@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <optional>
 
+#include "container/utf8.h"
+
 namespace driver {
 namespace {
 
@@ -91,49 +93,6 @@ std::optional<unsigned char> Cp866ByteFor(char32_t cp) {
   return std::nullopt;
 }
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// Decodes the code point starting at text[pos] and advances pos past it. A
-// malformed sequence yields nullopt and advances by one byte, so the next
-// well-formed character is still found.
-std::optional<char32_t> NextCodePoint(std::string_view text, std::size_t& pos) {
-  const auto lead = static_cast<unsigned char>(text[pos]);
-  std::size_t length = 0;
-  char32_t cp = 0;
-  char32_t minimum = 0;
-  if (lead < 0x80) {
-    ++pos;
-    return lead;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2, cp = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, cp = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, cp = lead & 0x07, minimum = 0x10000;
-  } else {
-    ++pos;
-    return std::nullopt;
-  }
-  if (text.size() - pos < length) {
-    ++pos;
-    return std::nullopt;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto byte = static_cast<unsigned char>(text[pos + i]);
-    if (!IsContinuation(byte)) {
-      ++pos;
-      return std::nullopt;
-    }
-    cp = (cp << 6) | (byte & 0x3F);
-  }
-  if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++pos;
-    return std::nullopt;
-  }
-  pos += length;
-  return cp;
-}
-
 }  // namespace
 
 std::string_view UsageTextUtf8() { return kUsageUtf8; }
@@ -150,7 +109,7 @@ std::string FailurePromptUtf8(ExitCode code) {
       reason = "Ошибка 2: выходной файл не удалось создать ни под одним из двух имён.";
       break;
     case kRecordFailed:
-      reason = "Ошибка 3: заголовок картинки оборван, указывает на другую папку или не записан.";
+      reason = "Ошибка 3: заголовок не того вида, оборван, ведёт в другую папку или не записан.";
       break;
     case kCopyFailed:
       reason = "Ошибка 4: не удалось скопировать содержимое между файлами.";
@@ -168,7 +127,7 @@ std::string ToCp866(std::string_view utf8) {
   out.reserve(utf8.size());
   std::size_t pos = 0;
   while (pos < utf8.size()) {
-    const auto cp = NextCodePoint(utf8, pos);
+    const auto cp = container::NextCodePoint(utf8, pos);
     const auto byte = cp ? Cp866ByteFor(*cp) : std::nullopt;
     out.push_back(static_cast<char>(byte.value_or('?')));
   }

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <iterator>
 #include <new>
+#include <utility>
 
 #include "platform/file.h"
 
@@ -45,7 +46,7 @@ class PosixFile final : public File {
   }
 
   FileIdentity Identity() const override { return identity_; }
-  mode_t permissions() const { return permissions_; }
+  std::uint32_t PermissionBits() const override { return permissions_; }
 
   bool Unchanged() override {
     struct stat status;
@@ -72,16 +73,12 @@ class PosixFile final : public File {
     return static_cast<std::uint64_t>(at);
   }
 
-  bool ReadExact(void* data, std::size_t size) override {
-    auto* at = static_cast<char*>(data);
-    while (size > 0) {
-      ssize_t got = ::read(fd_, at, size);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) return false;
-      at += got;
-      size -= static_cast<std::size_t>(got);
+  std::size_t ReadSome(void* data, std::size_t size) override {
+    for (;;) {
+      const ssize_t got = ::read(fd_, data, size);
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) return 0;
     }
-    return true;
   }
 
   bool WriteAll(const void* data, std::size_t size) override {
@@ -176,27 +173,51 @@ std::unique_ptr<PosixFile> Hold(int fd) {
   return file;
 }
 
-std::unique_ptr<PosixFile> OpenLocked(const std::string& name, int flags) {
-  return Hold(::open(name.c_str(), flags | kOpenFlags));
+// Opens `leaf` in the folder `at` for `access` only once a look that opens
+// nothing for reading or writing has seen a regular file outside the kernel's
+// pseudo file systems, and only when the file opened is the one looked at: a
+// name swapped in between is refused, not used. With `own_only`, a symbolic
+// link is not followed, and only the runner's own file under no other name is
+// taken. -1 when refused.
+int OpenAsLooked(int at, const char* leaf, int access, bool own_only) {
+  const int no_follow = own_only ? O_NOFOLLOW : 0;
+  // fstatat opens nothing at all, so a device, FIFO or socket is refused
+  // before any open; an O_PATH descriptor reaches no driver, and tells the
+  // file system of exactly the file the name led to.
+  struct stat seen;
+  if (::fstatat(at, leaf, &seen, own_only ? AT_SYMLINK_NOFOLLOW : 0) != 0 || !S_ISREG(seen.st_mode) ||
+      (own_only && (seen.st_uid != ::geteuid() || seen.st_nlink != 1))) {
+    return -1;
+  }
+  const auto same = [&seen](int fd) {
+    struct stat status;
+    return fd >= 0 && ::fstat(fd, &status) == 0 && status.st_dev == seen.st_dev && status.st_ino == seen.st_ino;
+  };
+  const int path = ::openat(at, leaf, O_PATH | O_CLOEXEC | no_follow);
+  const bool on_disk = same(path) && !OnPseudoFileSystem(path);
+  if (path >= 0) ::close(path);
+  if (!on_disk) return -1;
+  const int fd = ::openat(at, leaf, access | kOpenFlags | no_follow);
+  if (fd >= 0 && !same(fd)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
-// The folder that holds the entry `name`.
-std::string FolderOf(const std::string& name) {
+// The folder that holds the entry `name`, and the entry's name in it.
+std::pair<std::string, const char*> Split(const std::string& name) {
   const std::size_t slash = name.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : name.substr(0, slash);
+  if (slash == std::string::npos) return {".", name.c_str()};
+  return {slash == 0 ? "/" : name.substr(0, slash), name.c_str() + slash + 1};
 }
 
-// True when `fd`, reached through an entry of `folder`, may have been put
-// there by another user for this run to fill: a sticky folder that others may
-// write, and a file that belongs to someone else. The kernel's
-// fs.protected_regular guards only opens that may create, and only when
-// enabled; this holds whatever the system's setting.
-bool PlantedByAnother(const std::string& folder, int fd) {
-  struct stat file, parent;
-  if (::fstat(fd, &file) != 0 || ::stat(folder.c_str(), &parent) != 0) return true;
-  const bool shared = (parent.st_mode & S_ISVTX) != 0 && (parent.st_mode & (S_IWGRP | S_IWOTH)) != 0;
-  return shared && file.st_uid != ::geteuid();
+// True for a sticky folder that others may write (as /tmp): anyone may have
+// put an entry there under the output's name for this run to fill.
+bool SharedSticky(int folder) {
+  struct stat status;
+  if (::fstat(folder, &status) != 0) return true;
+  return (status.st_mode & S_ISVTX) != 0 && (status.st_mode & (S_IWGRP | S_IWOTH)) != 0;
 }
 
 class PosixFileSystem final : public FileSystem {
@@ -215,29 +236,32 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::unique_ptr<File> OpenForReading(const std::string& name) override {
-    struct stat status;
-    // Only regular files are read: a device or FIFO could block or never end.
-    if (::stat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return nullptr;
-    auto file = OpenLocked(name, O_RDONLY);
+    // Only regular files on a disk are read: a device or FIFO could block or
+    // never end, and a kernel file's stated length is not what it yields.
+    auto file = Hold(OpenAsLooked(AT_FDCWD, name.c_str(), O_RDONLY, false));
     if (file == nullptr || !file->LengthIsKnown()) return nullptr;
     return file;
   }
 
   OutputOpening OpenForWriting(const std::string& name, const File& like) override {
-    const auto* model = dynamic_cast<const PosixFile*>(&like);
-    const mode_t permissions = model != nullptr ? model->permissions() : 0600;
-    const std::string folder = FolderOf(name);
-    // O_EXCL also refuses a symbolic link under the name, dangling or not; the
-    // second open then follows it, and fails for a dangling one. The mode
-    // given to open() is masked by the umask, and the file is never wider.
-    int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | kOpenFlags, permissions);
-    if (fd >= 0) return {Hold(fd), true};
-    if (errno != EEXIST) return {};
-    fd = ::open(name.c_str(), O_RDWR | kOpenFlags);
-    if (fd >= 0 && (OnPseudoFileSystem(fd) || PlantedByAnother(folder, fd))) {
-      ::close(fd);
-      return {};
+    const auto [folder_name, leaf] = Split(name);
+    const int folder = ::open(folder_name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return {};
+    // O_EXCL refuses every existing entry, a symbolic link too, dangling or
+    // not, and opens none of them. The mode given to open() is masked by the
+    // umask, and the file is never wider.
+    int fd = ::openat(folder, leaf, O_RDWR | O_CREAT | O_EXCL | kOpenFlags,
+                      static_cast<mode_t>(like.PermissionBits() & 0777));
+    if (fd >= 0 || errno != EEXIST) {
+      ::close(folder);
+      return {Hold(fd), fd >= 0};
     }
+    // In a shared sticky folder only the runner's own file, under no other
+    // name, can be meant for this run: a link there, of either kind, may lead
+    // to any file the runner may write, whoever made it. The kernel's
+    // fs.protected_* settings guard some of this, and only when enabled.
+    fd = OpenAsLooked(folder, leaf, O_RDWR, SharedSticky(folder));
+    ::close(folder);
     return {Hold(fd), false};
   }
 

@@ -46,6 +46,7 @@ class Win32File final : public File {
   }
 
   FileIdentity Identity() const override { return identity_; }
+  std::uint32_t PermissionBits() const override { return 0; }
 
   bool Unchanged() override {
     std::optional<std::pair<FileIdentity, Version>> now = Describe(handle_);
@@ -74,16 +75,10 @@ class Win32File final : public File {
     return static_cast<std::uint64_t>(at.QuadPart);
   }
 
-  bool ReadExact(void* data, std::size_t size) override {
-    auto* at = static_cast<char*>(data);
-    while (size > 0) {
-      DWORD got = 0;
-      DWORD wanted = static_cast<DWORD>(std::min(size, kLargestTransfer));
-      if (!::ReadFile(handle_, at, wanted, &got, nullptr) || got == 0) return false;
-      at += got;
-      size -= got;
-    }
-    return true;
+  std::size_t ReadSome(void* data, std::size_t size) override {
+    DWORD got = 0;
+    const auto wanted = static_cast<DWORD>(std::min(size, kLargestTransfer));
+    return ::ReadFile(handle_, data, wanted, &got, nullptr) ? got : 0;
   }
 
   bool WriteAll(const void* data, std::size_t size) override {
@@ -145,19 +140,32 @@ std::optional<std::wstring> SystemName(const std::string& name) {
   return L"\\\\?\\" + full;
 }
 
+// Looks at `name` through a handle that may read attributes and nothing else,
+// shared with every other: the identity of the disk file it names; nothing
+// when it names none (`error` then says why) or anything but a disk file. A
+// device sees such a handle made, but no byte moves to or from it.
+std::optional<FileIdentity> LookAt(const std::wstring& name, DWORD& error) {
+  HANDLE handle =
+      ::CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+  error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::optional<std::pair<FileIdentity, Version>> description;
+  if (::GetFileType(handle) == FILE_TYPE_DISK) description = Describe(handle);
+  ::CloseHandle(handle);
+  if (!description) return std::nullopt;
+  return description->first;
+}
+
 // Opens `name` with share mode 0, as a disk file only: a console, printer,
 // serial port, NUL or pipe could block, never end, or take the bytes away.
 // A disk file must tell its identity, or the check that keeps the input from
 // being overwritten could not be made. `made` tells whether a file was
-// reached on disk at all, even if it is then refused, and `error` why the
-// name could not be opened; from then on nothing throws, so that a file just
-// created can be removed.
-std::unique_ptr<Win32File> OpenUnshared(const std::string& name, DWORD access, DWORD disposition, bool* made = nullptr,
-                                        DWORD* error = nullptr) {
-  std::optional<std::wstring> system_name = SystemName(name);
-  if (!system_name) return nullptr;
-  HANDLE handle = ::CreateFileW(system_name->c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (error != nullptr) *error = handle == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+// reached on disk at all, even if it is then refused; from then on nothing
+// throws, so that a file just created can be removed.
+std::unique_ptr<Win32File> OpenUnshared(const std::wstring& name, DWORD access, DWORD disposition,
+                                        bool* made = nullptr) {
+  HANDLE handle = ::CreateFileW(name.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   const bool on_disk = ::GetFileType(handle) == FILE_TYPE_DISK;
   if (made != nullptr) *made = on_disk;
@@ -169,6 +177,16 @@ std::unique_ptr<Win32File> OpenUnshared(const std::string& name, DWORD access, D
   }
   std::unique_ptr<Win32File> file(new (std::nothrow) Win32File(handle, description->first, description->second));
   if (file == nullptr) ::CloseHandle(handle);
+  return file;
+}
+
+// Opens the existing file `name` for `access` only once a look has seen a
+// disk file there, and only when the file opened is the one looked at.
+std::unique_ptr<Win32File> OpenAsLooked(const std::wstring& name, DWORD access, DWORD& error) {
+  const std::optional<FileIdentity> seen = LookAt(name, error);
+  if (!seen) return nullptr;
+  std::unique_ptr<Win32File> file = OpenUnshared(name, access, OPEN_EXISTING);
+  if (file != nullptr && file->Identity() != *seen) file.reset();
   return file;
 }
 
@@ -193,7 +211,9 @@ class Win32FileSystem final : public FileSystem {
   }
 
   std::unique_ptr<File> OpenForReading(const std::string& name) override {
-    auto file = OpenUnshared(name, GENERIC_READ, OPEN_EXISTING);
+    std::optional<std::wstring> system_name = SystemName(name);
+    DWORD error = ERROR_SUCCESS;
+    auto file = system_name ? OpenAsLooked(*system_name, GENERIC_READ, error) : nullptr;
     if (file == nullptr || !file->LengthIsKnown()) return nullptr;
     return file;
   }
@@ -201,14 +221,18 @@ class Win32FileSystem final : public FileSystem {
   // A new file takes its permissions from the folder, as every new file
   // there does; `like` has nothing to add.
   OutputOpening OpenForWriting(const std::string& name, const File&) override {
-    // CREATE_NEW tells a name this run made from one that was there, and share
-    // mode 0 holds the new file from the moment it exists. OPEN_EXISTING keeps
-    // an existing file's bytes until the caller has checked what it is.
+    // OPEN_EXISTING keeps an existing file's bytes until the caller has
+    // checked what it is. CREATE_NEW, only for a name the look found free,
+    // tells a name this run made from one that appeared meanwhile, and share
+    // mode 0 holds the new file from the moment it exists.
     OutputOpening opening;
+    std::optional<std::wstring> system_name = SystemName(name);
+    if (!system_name) return opening;
     DWORD error = ERROR_SUCCESS;
-    opening.file = OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, &opening.created, &error);
-    if (opening.created || error != ERROR_FILE_EXISTS) return opening;
-    opening.file = OpenUnshared(name, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+    opening.file = OpenAsLooked(*system_name, GENERIC_READ | GENERIC_WRITE, error);
+    if (error == ERROR_FILE_NOT_FOUND) {
+      opening.file = OpenUnshared(*system_name, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, &opening.created);
+    }
     return opening;
   }
 

@@ -17,7 +17,7 @@ using Bytes = std::vector<std::uint8_t>;
 /// `seed` gives another sequence.
 Bytes Pattern(std::size_t size, unsigned seed = 0);
 
-/// A picture made by hand: a valid 8 x 2 header (the decoder never reads it),
+/// A picture made by hand: the program's header of an 8 x 2 picture,
 /// the record for `tag` stating `stated_length` carried bytes, then `carried`
 /// as given, so the stated length and the bytes present may disagree. Zero
 /// fill follows up to `fill_to` bytes when that is longer.

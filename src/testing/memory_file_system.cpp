@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <utility>
 
 namespace test_support {
@@ -18,20 +17,21 @@ class MemoryFile final : public platform::File {
   ~MemoryFile() override { node_->open = false; }
 
   platform::FileIdentity Identity() const override { return identity_; }
+  std::uint32_t PermissionBits() const override { return 0; }
   bool Unchanged() override { return Version() == version_; }
   std::optional<std::uint64_t> Length() override { return node_->bytes.size(); }
   std::optional<std::uint64_t> Position() override { return position_; }
 
-  bool ReadExact(void* data, std::size_t size) override {
+  std::size_t ReadSome(void* data, std::size_t size) override {
     const std::size_t available = node_->bytes.size() > position_ ? node_->bytes.size() - position_ : 0;
-    const std::size_t taken = std::min(size, available);
+    const std::size_t taken = std::min({size, available, node_->read_piece});
     if (taken > 0) std::memcpy(data, node_->bytes.data() + position_, taken);
     position_ += taken;
     if (node_->rewritten_after_first_read) {
       node_->bytes = *std::exchange(node_->rewritten_after_first_read, std::nullopt);
       ++node_->modified;
     }
-    return taken == size;
+    return taken;
   }
 
   bool WriteAll(const void* data, std::size_t size) override {
@@ -46,7 +46,6 @@ class MemoryFile final : public platform::File {
     if (allowed > 0) std::memcpy(node_->bytes.data() + position_, data, allowed);
     position_ += allowed;
     ++node_->modified;
-    if (allowed != size && node_->out_of_memory_at_limit) throw std::bad_alloc();
     return allowed == size;
   }
 

@@ -27,8 +27,10 @@ class MemoryFileSystem final : public platform::FileSystem {
     bool held_elsewhere = false;               ///< another process holds it open
     bool open = false;                         ///< this run holds it open
     std::optional<std::uint64_t> write_limit;  ///< writes past this length fail
-    bool out_of_memory_at_limit = false;       ///< ...by throwing std::bad_alloc
     bool fail_close = false;
+    /// Each read delivers at most this many bytes, as a pipe or a network
+    /// file system may.
+    std::size_t read_piece = SIZE_MAX;
     std::uint64_t modified = 0;  ///< counts writes: the double's modification time
     /// Another process rewrites the file with these bytes once this run has
     /// read from it.

@@ -1,7 +1,8 @@
 @echo off
 rem SPDX-License-Identifier: MIT
-rem Runs varnhold on %1 and reports both the exit code and the printed suffix.
-Varnhold.exe %1 > "%TEMP%\varnhold-out.txt"
+rem Runs the varnhold beside this file on %1 and reports both the exit code and
+rem the printed suffix, from any current folder.
+"%~dp0Varnhold.exe" %1 > "%TEMP%\varnhold-out.txt"
 set code=%ERRORLEVEL%
 set result=
 for /F "usebackq delims=" %%I in ("%TEMP%\varnhold-out.txt") do set result=%%I

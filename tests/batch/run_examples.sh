@@ -11,6 +11,9 @@
 #  - open.bat is the advice of docs/platforms.md, run as users do: a drop the
 #    way Explorer starts it (absolute paths with spaces), a name with "&", a
 #    name outside the code page, and a relative name from another folder.
+# Each of them is also dropped from another folder, as Explorer starts a drop
+# whose current folder is the dropped file's: the program they run is the one
+# beside them.
 #
 #   run_examples.sh PROGRAM.exe [wine command...]
 set -euo pipefail
@@ -40,10 +43,14 @@ head -c 5000 <(yes "a song") >"song one.mp3"
 echo rnb >"R&B.mp3"
 echo notes >"ноты.текст"
 mkdir music && echo tune >music/tune.mp3
+mkdir other
+for script in drop shape capture open; do echo "$script" >"other/$script notes.txt"; done
 folder=$(timeout 60 winepath -w "$work" 2>/dev/null || echo "Z:${work//\//\\}")
 # What Explorer runs for a file dropped onto a batch file.
 printf '@cmd /c ""%s\\open.bat" "%s\\song one.mp3""\r\n' "$folder" "$folder" >explorer.bat
 printf '@call open.bat "R&B.mp3"\r\n' >ampersand.bat
+# elsewhere.bat SCRIPT FILE: drops other\FILE onto SCRIPT as Explorer does.
+printf '@cmd /c ""%s\\%%~1" "%s\\other\\%%~2""\r\n' "$folder" "$folder" >other/elsewhere.bat
 
 # Shows one run: the command, exactly what it printed (CRs dropped), and the
 # exit code cmd passed on; a run still going after two minutes is stopped.
@@ -75,6 +82,9 @@ transcript=$(
   show ampersand.bat
   show open.bat ноты.текст
   (cd music && show ..\\open.bat tune.mp3)
+  for script in drop shape capture open; do
+    (cd other && show elsewhere.bat "$script.bat" "$script notes.txt")
+  done
   echo "> pictures"
   for picture in song.mp3.bmp shape.bin.bmp "song one.mp3.bmp"; do
     echo "$picture $(od -An -tu4 -j18 -N8 "$picture" | xargs)"
@@ -82,6 +92,7 @@ transcript=$(
   cmp song.mp3 song.mp3.bmp.mp3 && echo "song.mp3.bmp.mp3 restores song.mp3"
   ls
   ls music
+  ls other
 )
 if ! diff -u "$here/expected.txt" <(printf '%s\n' "$transcript"); then
   echo "FAIL: the batch examples printed something else" >&2

@@ -2,5 +2,5 @@
 rem SPDX-License-Identifier: MIT
 set /A VARNHOLD_DIVISOR=4
 set /A VARNHOLD_FRACTION=720/240
-Varnhold.exe %1
+"%~dp0Varnhold.exe" %1
 If ERRORLEVEL 1 echo Fail!

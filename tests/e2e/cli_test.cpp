@@ -138,6 +138,62 @@ TEST_F(CliTest, DecodingHandMadePictures) {
             (Names{"escape.bmp", "hand.bmp", "hand.bmp.dat", "short.bmp", "short.bmp.bin", "tiny.bmp"}));
 }
 
+// Pictures that other tools wrote, or changed, from one of the program's.
+TEST_F(CliTest, PicturesFromOtherTools) {
+  const Bytes carried = Pattern(30'000);
+  folder_.Write("r.bin", carried);
+  ASSERT_EQ(Run({"r.bin"}).out, ".bmp");
+  const Bytes program = *folder_.Read("r.bin.bmp");
+
+  // A version 4 header (108 bytes), the pixels after it.
+  Bytes version4(program.begin(), program.begin() + container::kHeaderSize);
+  version4.resize(122);
+  container::StoreLittleEndian32(&version4[2], static_cast<std::uint32_t>(program.size() + 68));
+  container::StoreLittleEndian32(&version4[10], 122);
+  container::StoreLittleEndian32(&version4[14], 108);
+  version4.insert(version4.end(), program.begin() + container::kHeaderSize, program.end());
+  // No bitmap header at all: its 54 bytes are skipped as they are.
+  Bytes junk = program;
+  for (std::size_t i = 0; i < container::kHeaderSize; ++i) junk[i] = static_cast<std::uint8_t>(0xA5 ^ i);
+  for (const auto& [name, picture] : {std::pair{"v4.bmp", version4}, std::pair{"junk.bmp", junk}}) {
+    SCOPED_TRACE(name);
+    folder_.Write(name, picture);
+    Finished run = Run({name});
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.out, ".bin");
+    EXPECT_EQ(folder_.Read(name + std::string(".bin")), carried);
+  }
+
+  // A well-formed bitmap that is not one of the program's pictures, or whose
+  // header states another layout: an all-black picture starts with an empty
+  // tag, and each row of the table changes one field of the program's header.
+  const auto black_header = container::BuildHeader(640, 480);
+  Bytes black(black_header.begin(), black_header.end());
+  black.resize(black.size() + 640 * 480 * 3);
+  folder_.Write("black.bmp", black);
+  EXPECT_EQ(Run({"black.bmp"}).out, "3");
+  const struct {
+    const char* what;
+    std::size_t offset, size;
+    std::int64_t value;
+  } rows[] = {
+#include "refused_headers.inc"
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Bytes picture = program;
+    for (std::size_t i = 0; i < row.size; ++i) {
+      picture[row.offset + i] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(row.value) >> (8 * i));
+    }
+    folder_.Write("h.bmp", picture);
+    Finished run = Run({"h.bmp"});
+    EXPECT_EQ(run.exit_code, 3);
+    EXPECT_EQ(run.out, "3");
+    EXPECT_EQ(folder_.Names(),
+              (Names{"black.bmp", "h.bmp", "junk.bmp", "junk.bmp.bin", "r.bin", "r.bin.bmp", "v4.bmp", "v4.bmp.bin"}));
+  }
+}
+
 TEST_F(CliTest, ExistingOutputIsReplacedAndRetryNameUsed) {
   folder_.Write("a.txt", {1, 2});
   folder_.Write("a.txt.bmp", Pattern(10'000));

@@ -139,8 +139,9 @@ TEST_F(WindowsTest, FailedDropSaysWhyAndWaitsWhenTheWindowIsItsOwn) {
 }
 
 TEST_F(WindowsTest, TrailingDotNameNeverReplacesThePicture) {
-  // An empty tag names the output "p.bmp.", which Windows folds onto "p.bmp".
-  const Bytes picture = Picture("", {'d', 'o', 't'});
+  // A tag that ends at once names the output "p.bmp.", which Windows folds
+  // onto "p.bmp".
+  const Bytes picture = Picture(std::string(1, '\0'), {'d', 'o', 't'});
   folder_.Write("p.bmp", picture);
   Finished run = Run("p.bmp");
   EXPECT_EQ(run.exit_code, 0);
@@ -216,12 +217,13 @@ TEST_F(WindowsTest, FullPathsBeyondMaxPathRoundTrip) {
   EXPECT_EQ(Run(input + ".bmp").out, ".dat");
   EXPECT_EQ(ReadLong(input + ".bmp.dat"), carried);
 
-  // Trailing dots are folded there too: an empty tag's "p.bmp." is the
-  // picture itself, which is kept, and the retry name is used.
+  // Trailing dots are folded there too: "p.bmp." from a tag that ends at
+  // once is the picture itself, which is kept, and the retry name is used.
   const std::string picture = folder + "\\p.bmp";
-  WriteLong(picture, Picture("", {'d', 'o', 't'}));
+  const Bytes dot = Picture(std::string(1, '\0'), {'d', 'o', 't'});
+  WriteLong(picture, dot);
   EXPECT_EQ(Run(picture).out, ".~");
-  EXPECT_EQ(ReadLong(picture), Picture("", {'d', 'o', 't'}));
+  EXPECT_EQ(ReadLong(picture), dot);
   EXPECT_EQ(ReadLong(picture + ".~"), (Bytes{'d', 'o', 't'}));
 }
 

@@ -133,28 +133,41 @@ after(async () => {
   assert.deepEqual(requests.filter((url) => !/^(file|blob|data):/.test(url)), [], "the page sent requests");
 });
 
-// Sets the file `name` in the work folder on the page's input, with the two
-// fields, and saves what the page offers: gives the result's text, and on
-// success the saved file's name and path.
-async function submit(name, divisor = "", fraction = "") {
-  await evaluate(`document.getElementById("result").textContent = "";
-    document.getElementById("divisor").value = ${JSON.stringify(divisor)};
-    document.getElementById("fraction").value = ${JSON.stringify(fraction)}`);
-  const { root } = await send("DOM.getDocument");
-  const { nodeId } = await send("DOM.querySelector", { nodeId: root.nodeId, selector: "#file" });
-  await send("DOM.setFileInputFiles", { files: [join(work, name)], nodeId });
-  await waitFor(`document.getElementById("result").textContent.startsWith("Code")`);
-  const text = await evaluate(`document.getElementById("result").textContent`);
-  if (!text.startsWith("Code 0")) return { text };
+// Runs `action` on the page and waits for the result it leads to; when that
+// is code 0, saves what the page offers. Gives the result's text and code,
+// and on success the saved file's name and path.
+async function outcome(action) {
+  await evaluate(`delete document.getElementById("result").dataset.code`);
+  await action();
+  await waitFor(`document.getElementById("result").dataset.code !== undefined`);
+  const { text, code } = await evaluate(`({ text: document.getElementById("result").textContent,
+    code: document.getElementById("result").dataset.code })`);
+  if (code !== "0") return { text, code };
   // Chromium may send both events in one read: both listeners come first.
   const begun = next("Browser.downloadWillBegin");
   const ended = next("Browser.downloadProgress", ({ state }) => state !== "inProgress");
   await evaluate(`document.getElementById("save").click()`);
-  const { guid, suggestedFilename } = await within(`the download of ${name}'s result to begin`, begun);
+  const { guid, suggestedFilename } = await within(`the download of the result to begin (${text})`, begun);
   const end = await within(`the download of ${suggestedFilename} to end`, ended);
   assert.deepEqual([end.guid, end.state], [guid, "completed"], `the download of ${suggestedFilename}`);
   fs.renameSync(join(work, guid), join(work, suggestedFilename));
-  return { text, name: suggestedFilename, path: join(work, suggestedFilename) };
+  return { text, code, name: suggestedFilename, path: join(work, suggestedFilename) };
+}
+// Actions: choosing the file `name` of the work folder on the page's input,
+// and changing a field as a person does (its value, then its change event).
+const choose = (name) => async () => {
+  const { root } = await send("DOM.getDocument");
+  const { nodeId } = await send("DOM.querySelector", { nodeId: root.nodeId, selector: "#file" });
+  await send("DOM.setFileInputFiles", { files: [join(work, name)], nodeId });
+};
+const change = (id, value) => () =>
+  evaluate(`document.getElementById(${JSON.stringify(id)}).value = ${JSON.stringify(value)};
+    document.getElementById(${JSON.stringify(id)}).dispatchEvent(new Event("change"))`);
+// Chooses `name` with the two fields set beforehand.
+async function submit(name, divisor = "", fraction = "") {
+  await evaluate(`document.getElementById("divisor").value = ${JSON.stringify(divisor)};
+    document.getElementById("fraction").value = ${JSON.stringify(fraction)}`);
+  return outcome(choose(name));
 }
 
 const sha256 = async (path) => createHash("sha256").update(await fs.promises.readFile(path)).digest("hex");
@@ -172,24 +185,63 @@ test("encodes and decodes as the program does", async () => {
   assert.deepEqual(fs.readFileSync(restored.path), content);
 });
 
-test("refusals show the code and its meaning", async () => {
+test("results are said in words, with the code beside them", async () => {
   const picture = Buffer.from("BM".padEnd(54, "\0") + "\x03mp3\x03\0\0\0" + "ab", "latin1");
   fs.writeFileSync(join(work, "cut.bmp"), picture.subarray(0, 60));
   fs.writeFileSync(join(work, "short.bmp"), picture);
   fs.writeFileSync(join(work, "any.txt"), "x");
   fs.writeFileSync(join(work, "huge.iso"), "");
   fs.truncateSync(join(work, "huge.iso"), 256 * MiB + 1); // sparse: only its size is looked at
+  fs.mkdirSync(join(work, "my.dir"));
   const cases = [
-    ["huge.iso", "", "Code 1: the file cannot be read, or is longer than 268,435,456 bytes"],
-    ["any.txt", "0", "Code 1: varnhold: floating-point division by zero."],
-    ["cut.bmp", "", "Code 3: the picture ends before its record is complete"],
-    ["short.bmp", "", "Code 4: the picture holds fewer bytes than its record states"],
+    ["any.txt", "", "Packed: save any.txt.bmp (code 0, 78 bytes)."],
+    ["huge.iso", "", "Not packed: the file cannot be read, or (when packing) it is longer than 268,435,456 bytes"],
+    ["my.dir", "", "Not packed: the file cannot be read"],
+    ["any.txt", "0", "Not packed: floating-point division by zero (code 1)."],
+    ["cut.bmp", "", "Not a picture made by Varnhold: its header states a layout other than"],
+    ["short.bmp", "", "Not unpacked: it holds fewer bytes than its record states (code 4)."],
   ];
   for (const [name, fraction, start] of cases) {
     const { text, path } = await submit(name, "", fraction);
     assert.ok(text.startsWith(start), text);
-    assert.equal(path, undefined);
+    assert.equal(path !== undefined, text.startsWith("Packed"), text);
   }
+});
+
+test("the fields and the input take effect on the current file, and it is read before it is offered", async () => {
+  const content = Buffer.alloc(30_000);
+  for (let i = 0; i < content.length; i++) content[i] = (i * 2654435761) >>> 24;
+  fs.writeFileSync(join(work, "r.bin"), content);
+  // Each saved picture is r.bin.bmp: its hash is taken before the next one replaces it.
+  const first = await sha256((await submit("r.bin")).path);
+  // Chosen again after the divisor changed silently, the same file is packed again.
+  await evaluate(`document.getElementById("divisor").value = "5"`);
+  const again = await outcome(choose("r.bin"));
+  assert.equal(fs.readFileSync(again.path).readUInt32LE(18) % 5, 0);
+  const fifths = await sha256(again.path);
+  assert.notEqual(fifths, first);
+  // A field that changes packs the current file again; a value of 255 bytes
+  // or more reads as unset, as the program reads a variable.
+  assert.match((await outcome(change("fraction", "0"))).text, /^Not packed: floating-point division by zero \(code 1\)/);
+  assert.equal(await sha256((await outcome(change("fraction", "9".repeat(65_536)))).path), fifths);
+  assert.equal(await sha256((await outcome(change("divisor", ""))).path), first);
+  // Removed after it was chosen, the file cannot be read: nothing is offered.
+  fs.rmSync(join(work, "r.bin"));
+  assert.match((await outcome(change("divisor", "8"))).text, /^Not packed: the file cannot be read.* \(code 1\)/);
+});
+
+test("names a browser saves otherwise are said so beside the link", async () => {
+  fs.writeFileSync(join(work, "noext"), "no extension");
+  fs.writeFileSync(join(work, ".hidden"), "hidden");
+  const picture = await submit("noext");
+  assert.equal(await evaluate(`document.getElementById("renamed") === null`), true);
+  const restored = await submit(picture.name);
+  const hidden = await submit(".hidden");
+  for (const [saved, offered, as] of [[restored, "noext.bmp.~", "noext.bmp._"], [hidden, ".hidden.bmp", "hidden.bmp"]]) {
+    assert.ok(saved.text.includes(`rename the saved file to ${offered}`), saved.text);
+    assert.equal(saved.name, as);
+  }
+  assert.deepEqual(fs.readFileSync(restored.path), Buffer.from("no extension"));
 });
 
 test("round-trips 256 MiB without reading it whole", async () => {
