@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Preloaded into 32-bit wine when the windows stage runs it under qemu-i386,
-// on a kernel that runs no 32-bit programs itself. It gives wine two things:
+// on a kernel that runs no 32-bit programs itself. It gives wine three things:
 //  - Debian 12's qemu 7.2 does not know MAP_FIXED_NOREPLACE, which wine's
 //    address space reservations ask for: the flag becomes a plain hint, and a
 //    mapping the system put elsewhere is undone and refused with EEXIST, as
@@ -9,9 +9,9 @@
 //    refuse the 32-bit one: a 32-bit program is started through qemu-i386,
 //    with this library preloaded in it again.
 //  - Once a process has told the wine server that it ends, the server kills
-//    it if it still runs a second later. qemu's own way out can take longer
-//    on a busy machine (13 of 20 parallel runs were killed so), so a process
-//    ends by becoming `sh -c 'exit N'` instead, which is immediate.
+//    it if it still runs a second later, and qemu's own way out can take
+//    longer on a busy machine: a process ends at once by becoming
+//    `sh -c 'exit N'` (of 20 parallel runs, 13 were killed before, none after).
 // No program started from here inherits LD_PRELOAD: it names a 32-bit
 // library, which 64-bit programs (qemu, wine64, wineserver) would refuse
 // with a complaint on their standard error.
