@@ -8,6 +8,16 @@ step() {
   echo "--- ${STAGE}: $* took $((SECONDS - start)) s"
 }
 
+# `within SECONDS WHAT COMMAND...` runs COMMAND; if it has not ended after
+# SECONDS it is stopped, and the stage says that WHAT did not end in time.
+within() {
+  local seconds=$1 what=$2 status=0
+  shift 2
+  timeout --kill-after=10 "$seconds" "$@" || status=$?
+  [ "$status" -ne 124 ] && [ "$status" -ne 137 ] || echo "FAIL: ${STAGE}: $what did not end within $seconds s" >&2
+  return "$status"
+}
+
 # `require TOOL PACKAGE` fails the stage, naming the Debian package, when TOOL
 # is not on the PATH.
 require() {

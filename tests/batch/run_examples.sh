@@ -45,7 +45,7 @@ echo notes >"ноты.текст"
 mkdir music && echo tune >music/tune.mp3
 mkdir other
 for script in drop shape capture open; do echo "$script" >"other/$script notes.txt"; done
-folder=$(winepath -w "$work" 2>/dev/null || echo "Z:${work//\//\\}")
+folder=$(timeout 60 winepath -w "$work" 2>/dev/null || echo "Z:${work//\//\\}")
 # What Explorer runs for a file dropped onto a batch file.
 printf '@cmd /c ""%s\\open.bat" "%s\\song one.mp3""\r\n' "$folder" "$folder" >explorer.bat
 printf '@call open.bat "R&B.mp3"\r\n' >ampersand.bat
@@ -53,15 +53,17 @@ printf '@call open.bat "R&B.mp3"\r\n' >ampersand.bat
 printf '@cmd /c ""%s\\%%~1" "%s\\other\\%%~2""\r\n' "$folder" "$folder" >other/elsewhere.bat
 
 # Shows one run: the command, exactly what it printed (CRs dropped), and the
-# exit code cmd passed on.
+# exit code cmd passed on; a run still going after two minutes is stopped.
 show() {
   echo "> $*"
   local code=0
-  env -u VARNHOLD_DIVISOR -u VARNHOLD_FRACTION "${wine[@]}" cmd /c "$@" </dev/null >"$top/printed" || code=$?
+  env -u VARNHOLD_DIVISOR -u VARNHOLD_FRACTION timeout --kill-after=10 120 "${wine[@]}" cmd /c "$@" \
+    </dev/null >"$top/printed" || code=$?
   tr -d '\r' <"$top/printed" | sed "s|$(printf '%s' "$folder" | sed 's/[\\.]/\\&/g')|<folder>|g"
   rm "$top/printed"
   echo
   echo "(exit code $code)"
+  [ "$code" -ne 124 ] || echo "(stopped: it had not ended after 120 s)"
 }
 
 transcript=$(

@@ -26,6 +26,7 @@
 #include <fstream>
 #include <iostream>
 #include <set>
+#include <stdexcept>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -570,6 +571,22 @@ TEST_F(FaultTest, LargestAcceptedInputAndOneByteMore) {
   compare_files.in_child = [] { ::execl("/usr/bin/cmp", "cmp", "-s", "edge.bin", "edge.bin.bmp.bin", nullptr); };
   Finished compare = RunProgram(folder_.path(), compare_files);
   EXPECT_EQ(compare.exit_code, 0);
+}
+
+// The harness itself: a run that never ends is ended at its limit, and the
+// failure names it, instead of the test waiting for CTest's limit.
+TEST_F(FaultTest, HarnessEndsARunThatOutlastsItsLimit) {
+  Launch endless({"n.txt"});
+  endless.limit_seconds = 1;
+  endless.in_child = [] { ::execl("/bin/sleep", "sleep", "60", nullptr); };
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    RunProgram(folder_.path(), endless);
+    ADD_FAILURE() << "the run was not ended";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "the program did not end within 1 s (run with \"n.txt\")");
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
 }  // namespace

@@ -22,6 +22,12 @@ std::string Utf8Of(const std::u8string& text) { return std::string(text.begin(),
 
 }  // namespace
 
+std::string DidNotEnd(const Launch& launch) {
+  std::string text = "the program did not end within " + std::to_string(launch.limit_seconds) + " s (run with";
+  for (const std::string& argument : launch.arguments) text += " \"" + argument + "\"";
+  return text + (launch.arguments.empty() ? " no argument)" : ")");
+}
+
 ScratchFolder::ScratchFolder() {
   // create_directory reports whether it made the folder, so a name another
   // test took first is never shared.

@@ -34,6 +34,10 @@ enum class Window {
   kSharedWithCmd,   ///< one the program shares with `cmd /c`, as a batch file runs it
 };
 
+/// How long one run may take, under a checker or an emulator too: far more
+/// than any run needs, and far less than CTest's limit for a whole test.
+inline constexpr int kRunLimitSeconds = 120;
+
 /// How to start the program.
 struct Launch {
   explicit Launch(std::vector<std::string> args = {}, std::map<std::string, std::string> env = {})
@@ -45,10 +49,16 @@ struct Launch {
   bool broken_stdout = false;                      ///< standard output is a pipe nobody reads
   bool terminal_stdout = false;                    ///< standard output is a terminal (POSIX only)
   Window window = Window::kNone;                   ///< the console window (Windows only)
+  int limit_seconds = kRunLimitSeconds;            ///< when a run still going is ended
 };
 
-/// Runs the program under test in `folder` and waits for it.
+/// Runs the program under test in `folder` and waits for it. A run still
+/// going after its limit is ended and reported by an exception that names
+/// its arguments.
 Finished RunProgram(const std::string& folder, const Launch& launch);
+
+/// The exception's text for a run that did not end in time.
+std::string DidNotEnd(const Launch& launch);
 
 /// A fresh empty folder, removed with everything in it when destroyed. Names
 /// and paths are UTF-8.

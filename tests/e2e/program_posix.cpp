@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <initializer_list>
@@ -38,13 +39,23 @@ std::vector<std::string> WrapperWords() {
 }
 
 // Reads both streams until the error stream closes, which happens when the
-// child exits. A terminal never signals its end while this process holds its
-// other side open, so whatever it still holds is read once more at the end.
-void Drain(int out_fd, int error_fd, std::string& out, std::string& error) {
+// child exits, or until `deadline`: false then. A terminal never signals its
+// end while this process holds its other side open, so whatever it still
+// holds is read once more at the end.
+bool Drain(int out_fd, int error_fd, std::string& out, std::string& error,
+           std::chrono::steady_clock::time_point deadline) {
   pollfd fds[2] = {{out_fd, POLLIN, 0}, {error_fd, POLLIN, 0}};
   std::string* sinks[2] = {&out, &error};
   while (fds[1].fd >= 0) {
-    if (::poll(fds, 2, -1) < 0) continue;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      for (const pollfd& open : fds) {
+        if (open.fd >= 0) ::close(open.fd);
+      }
+      return false;
+    }
+    if (::poll(fds, 2, static_cast<int>(left.count())) <= 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[4096];
@@ -67,6 +78,7 @@ void Drain(int out_fd, int error_fd, std::string& out, std::string& error) {
     }
     ::close(fds[0].fd);
   }
+  return true;
 }
 
 // A terminal in raw mode, so the bytes arrive as the program wrote them.
@@ -147,10 +159,20 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
   ::close(error_pipe[1]);
   if (launch.terminal_stdout) ::close(out_pipe[0]);
   Finished finished;
-  Drain(launch.terminal_stdout ? terminal.main_side : out_pipe[0], error_pipe[0], finished.out, finished.error);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(launch.limit_seconds);
+  bool ended = Drain(launch.terminal_stdout ? terminal.main_side : out_pipe[0], error_pipe[0], finished.out,
+                     finished.error, deadline);
   if (terminal.program_side >= 0) ::close(terminal.program_side);
   int status = 0;
-  ::waitpid(child, &status, 0);
+  while (ended && ::waitpid(child, &status, WNOHANG) == 0) {
+    ended = std::chrono::steady_clock::now() < deadline;
+    ::usleep(1000);
+  }
+  if (!ended) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    throw std::runtime_error(DidNotEnd(launch));
+  }
   finished.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return finished;
 }

@@ -10,7 +10,6 @@
 #include <map>
 #include <optional>
 #include <stdexcept>
-#include <thread>
 
 #include "program.h"
 
@@ -109,12 +108,19 @@ struct Pipe {
   }
 };
 
-std::string ReadUntilClosed(HANDLE handle) {
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (::ReadFile(handle, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  return text;
+// Moves what `pipe` holds into `sink` without waiting; false once every
+// writer has closed it and nothing is left.
+bool Take(HANDLE pipe, std::string& sink) {
+  DWORD available = 0;
+  if (!::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return false;
+  while (available > 0) {
+    char buffer[4096];
+    DWORD got = 0;
+    if (!::ReadFile(pipe, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr) || got == 0) return false;
+    sink.append(buffer, got);
+    available -= got;
+  }
+  return true;
 }
 
 // A console window made for one run. This process leaves it before the
@@ -217,30 +223,52 @@ Finished RunProgram(const std::string& folder, const Launch& launch) {
   const std::wstring directory = Wide(WithBackslashes(folder));
 
   PROCESS_INFORMATION process{};
-  // In a window, the program starts once this process has left it.
-  const DWORD window = console ? CREATE_SUSPENDED : CREATE_NO_WINDOW;
-  BOOL started =
-      ::CreateProcessW(application, command_line.data(), nullptr, nullptr, piped, window | CREATE_UNICODE_ENVIRONMENT,
-                       environment.data(), directory.c_str(), &startup, &process);
+  // The program starts once it is in its job (whatever it starts joins it:
+  // a run that outlasts its limit is ended whole) and, in a window, once this
+  // process has left that window.
+  const DWORD window = console ? 0 : CREATE_NO_WINDOW;
+  BOOL started = ::CreateProcessW(application, command_line.data(), nullptr, nullptr, piped,
+                                  window | CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                                  directory.c_str(), &startup, &process);
+  const DWORD create_error = ::GetLastError();
   if (nothing_in != INVALID_HANDLE_VALUE) ::CloseHandle(nothing_in);
   out.CloseWrite();  // the pipes end when the child's copies close
   error.CloseWrite();
-  if (!started) throw std::runtime_error("CreateProcessW failed for " + std::string(VARNHOLD_PROGRAM));
-
-  if (console) {
-    console->Leave();
-    ::ResumeThread(process.hThread);
+  if (!started) {
+    throw std::runtime_error("CreateProcessW failed for " + std::string(VARNHOLD_PROGRAM) + " with error " +
+                             std::to_string(create_error));
   }
+  HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+  if (job != nullptr) ::AssignProcessToJobObject(job, process.hProcess);
+  if (console) console->Leave();
+  ::ResumeThread(process.hThread);
   if (!piped) {
     out.CloseRead();
     error.CloseRead();
   }
 
+  // Both pipes are read as they fill, without a thread: under an emulator
+  // every thread is a risk of its own.
   Finished finished;
-  std::thread error_reader([&] { finished.error = ReadUntilClosed(error.read); });
-  if (out.read != nullptr) finished.out = ReadUntilClosed(out.read);
-  error_reader.join();
-  ::WaitForSingleObject(process.hProcess, INFINITE);
+  bool out_open = out.read != nullptr;
+  bool error_open = error.read != nullptr;
+  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(launch.limit_seconds) * 1000;
+  bool ended = false;
+  for (DWORD pause = 1; !ended && ::GetTickCount64() < deadline; pause = std::min<DWORD>(pause * 2, 20)) {
+    if (out_open) out_open = Take(out.read, finished.out);
+    if (error_open) error_open = Take(error.read, finished.error);
+    ended = ::WaitForSingleObject(process.hProcess, pause) == WAIT_OBJECT_0 && !out_open && !error_open;
+  }
+  if (!ended) {
+    if (job != nullptr) ::TerminateJobObject(job, 1);
+    ::TerminateProcess(process.hProcess, 1);
+  }
+  if (job != nullptr) ::CloseHandle(job);
+  if (!ended) {
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    throw std::runtime_error(DidNotEnd(launch));
+  }
   DWORD code = 0;
   finished.exit_code = ::GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : -1;
   if (console) {
