@@ -19,7 +19,7 @@ tag='SPDX-License-Identifier: MIT'
 # none, or nothing for a kind of file this script does not know.
 comment_for() {
   case "$1" in
-    *.cpp | *.h | *.inc | *.rc.in | *.mjs) echo "// $tag" ;;
+    *.c | *.cpp | *.h | *.inc | *.rc.in | *.mjs) echo "// $tag" ;;
     *.sh | *.py | *.cmake | CMakeLists.txt | */CMakeLists.txt | .ci/run | .clang-format | .gitignore) echo "# $tag" ;;
     *.bat) echo "rem $tag" ;;
     *.manifest.in | *.html) echo "<!-- $tag -->" ;;
